@@ -1,0 +1,46 @@
+#include "driver/settings_key.h"
+
+#include <cstring>
+
+#include "console.h"
+#include "platform/registry.h"
+
+DriverRecord readDriverRecord(char* buffer) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\PowerVR\\KYRO", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return DriverRecord::NoDriver;
+    }
+    DWORD type = REG_SZ;
+    DWORD size = kValueBufferSize;
+    LONG status = RegQueryValueExA(key, "LatestDrvReg", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return DriverRecord::Unreadable;
+
+    // Stored strings need not carry their terminator: use only the bytes the
+    // query reported, and make room for the terminator inside the buffer.
+    if (size > kValueBufferSize) return DriverRecord::Unreadable;
+    if (std::memchr(buffer, '\0', size) == nullptr) {
+        if (size == kValueBufferSize) return DriverRecord::Unreadable;
+        buffer[size] = '\0';
+    }
+    return DriverRecord::Found;
+}
+
+QString locateSettingsKey(char* buffer) {
+    switch (readDriverRecord(buffer)) {
+        case DriverRecord::NoDriver:
+            failWith({"It seems you don't have installed a PowerVR-Kyro graphic cards in your system.",
+                      "If this isn't right please contact " PROFSYNC_CONTACT "\n",
+                      "Press RETURN to exit program..."});
+        case DriverRecord::Unreadable:
+            failWith({"There was an error extracting the registry value.",
+                      "Please contact " PROFSYNC_CONTACT "\n",
+                      "Press RETURN to exit program..."});
+        case DriverRecord::Found:
+            break;
+    }
+    QString path("HKEY_LOCAL_MACHINE\\");
+    path += buffer;
+    path += "\\KYRO\\Game Settings";
+    return path;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+// The three registry calls the program makes, with Windows' own signatures.
+// On Windows they come from the system; elsewhere registry_wine.cpp answers
+// them from the machine hive of a Wine prefix.
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+
+#include <cstdint>
+
+typedef std::int32_t LONG;
+typedef std::uint32_t DWORD;
+typedef DWORD* LPDWORD;
+typedef DWORD REGSAM;
+typedef unsigned char BYTE;
+typedef BYTE* LPBYTE;
+typedef const char* LPCSTR;
+typedef struct HKEY__* HKEY;
+typedef HKEY* PHKEY;
+
+#define HKEY_LOCAL_MACHINE ((HKEY)(std::uintptr_t)0x80000002)
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MORE_DATA 234L
+
+#define KEY_READ 0x20019
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+
+/// Opens `subKey` below `key` (HKEY_LOCAL_MACHINE or a key opened here).
+/// ERROR_FILE_NOT_FOUND when the hive is missing, unreadable, not a Wine
+/// registry file, or does not hold the key.
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+
+/// Reads a value of an open key; a null or empty name is the default value.
+/// Strings arrive as 8-bit text: code points up to U+00FF as that byte, any
+/// other as '?'. ERROR_FILE_NOT_FOUND for a missing value; ERROR_MORE_DATA,
+/// with the size needed, when the data does not fit `*size` bytes.
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size);
+
+LONG RegCloseKey(HKEY key);
+
+#endif

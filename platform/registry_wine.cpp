@@ -1,0 +1,387 @@
+// The registry calls, answered from the machine hive that Wine keeps in
+// $WINEPREFIX/system.reg (or ~/.wine/system.reg). Read-only: the file is
+// read afresh at every open, and nothing is ever written back.
+
+#include "platform/registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+struct HiveValue {
+    std::u16string name;
+    DWORD type;
+    std::vector<unsigned char> data;  // as Wine stores it: strings in UTF-16LE
+};
+
+struct HKEY__ {
+    std::u16string path;
+    std::vector<HiveValue> values;
+};
+
+namespace {
+
+const char kFirstLine[] = "WINE REGISTRY Version 2";
+
+bool isPredefined(HKEY key) {
+    std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(key);
+    return handle >= 0x80000000u && handle <= 0x800000ffu;
+}
+
+// Names compare without regard to case, for ASCII and Latin-1 letters.
+char16_t fold(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+    if (c >= 0xe0 && c <= 0xfe && c != 0xf7) return static_cast<char16_t>(c - 32);
+    return c;
+}
+
+bool sameName(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+// The caller's 8-bit names, taken as Latin-1.
+std::u16string widen(const char* text) {
+    std::u16string wide;
+    for (; text != nullptr && *text != '\0'; ++text) wide += static_cast<unsigned char>(*text);
+    return wide;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads up to `maxDigits` hexadecimal digits; false when there is none.
+bool parseHex(const char*& p, const char* end, int maxDigits, DWORD& value) {
+    int digits = 0;
+    value = 0;
+    while (digits < maxDigits && p < end && hexDigit(*p) >= 0) {
+        value = value * 16 + static_cast<DWORD>(hexDigit(*p++));
+        ++digits;
+    }
+    return digits > 0;
+}
+
+void appendCodePoint(std::u16string& out, std::uint32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xd800 + (cp >> 10));
+        out += static_cast<char16_t>(0xdc00 + (cp & 0x3ff));
+    } else {
+        out += static_cast<char16_t>(cp);
+    }
+}
+
+// One UTF-8 sequence; a byte that starts no valid sequence becomes U+FFFD.
+void decodeUtf8(const char*& p, const char* end, std::u16string& out) {
+    unsigned char lead = static_cast<unsigned char>(*p++);
+    if (lead < 0x80) {
+        out += lead;
+        return;
+    }
+    int more = lead >= 0xf0 && lead <= 0xf4 ? 3 : lead >= 0xe0 ? 2 : lead >= 0xc2 && lead < 0xe0 ? 1 : 0;
+    if (more == 0 || lead > 0xf4 || end - p < more) {
+        out += u'\xfffd';
+        return;
+    }
+    std::uint32_t cp = lead & (0x3fu >> more);
+    for (int i = 0; i < more; ++i) {
+        unsigned char next = static_cast<unsigned char>(p[i]);
+        if ((next & 0xc0) != 0x80) {
+            out += u'\xfffd';
+            return;
+        }
+        cp = (cp << 6) | (next & 0x3f);
+    }
+    static const std::uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < smallest[more] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) {
+        out += u'\xfffd';
+        return;
+    }
+    p += more;
+    appendCodePoint(out, cp);
+}
+
+// A quoted text up to the unescaped `close`, which is consumed. False when the
+// line ends first.
+bool parseString(const char*& p, const char* end, char close, std::u16string& out) {
+    while (p < end) {
+        if (*p == close) {
+            ++p;
+            return true;
+        }
+        if (*p != '\\') {
+            decodeUtf8(p, end, out);
+            continue;
+        }
+        if (++p == end) return false;
+        char escaped = *p++;
+        switch (escaped) {
+            case 'a': out += u'\a'; break;
+            case 'b': out += u'\b'; break;
+            case 'e': out += u'\x1b'; break;
+            case 'f': out += u'\f'; break;
+            case 'n': out += u'\n'; break;
+            case 'r': out += u'\r'; break;
+            case 't': out += u'\t'; break;
+            case 'v': out += u'\v'; break;
+            case 'x': {
+                DWORD unit;
+                if (parseHex(p, end, 4, unit)) {
+                    out += static_cast<char16_t>(unit);
+                } else {
+                    out += u'x';
+                }
+                break;
+            }
+            default:
+                if (escaped >= '0' && escaped <= '7') {
+                    unsigned value = static_cast<unsigned>(escaped - '0');
+                    for (int i = 1; i < 3 && p < end && *p >= '0' && *p <= '7'; ++i) {
+                        value = value * 8 + static_cast<unsigned>(*p++ - '0');
+                    }
+                    out += static_cast<char16_t>(value);
+                } else {
+                    --p;  // the character stands for itself, whatever its length in UTF-8
+                    decodeUtf8(p, end, out);
+                }
+        }
+    }
+    return false;
+}
+
+bool startsWith(const char* p, const char* end, const char* prefix) {
+    std::size_t n = std::strlen(prefix);
+    return static_cast<std::size_t>(end - p) >= n && std::memcmp(p, prefix, n) == 0;
+}
+
+std::vector<unsigned char> utf16le(const std::u16string& text) {
+    std::vector<unsigned char> bytes;
+    bytes.reserve(text.size() * 2 + 2);
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xff));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    bytes.push_back(0);  // Wine keeps the terminator with the data
+    bytes.push_back(0);
+    return bytes;
+}
+
+// The hive file, line by line, with a CR before each line end dropped.
+class Lines {
+public:
+    explicit Lines(const std::string& text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+    bool next(const char*& begin, const char*& end) {
+        if (p_ == end_) return false;
+        const char* newline = static_cast<const char*>(std::memchr(p_, '\n', end_ - p_));
+        begin = p_;
+        end = newline != nullptr ? newline : end_;
+        p_ = newline != nullptr ? newline + 1 : end_;
+        if (end > begin && end[-1] == '\r') --end;
+        return true;
+    }
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
+// A list of hexadecimal bytes, continued on the next line after a trailing
+// backslash. False when it is malformed or still continued at the end of the file.
+bool parseHexList(const char* p, const char* end, Lines& lines, std::vector<unsigned char>& data) {
+    for (;;) {
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        if (p == end) return true;
+        if (*p == '\\') {
+            if (!lines.next(p, end)) return false;
+            continue;
+        }
+        DWORD byte;
+        if (!parseHex(p, end, 2, byte)) return false;
+        data.push_back(static_cast<unsigned char>(byte));
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        if (p < end && *p == ',') ++p;
+        else if (p < end && *p != '\\') return false;
+    }
+}
+
+// The data after "name"=, in any of the forms wineserver writes.
+bool parseData(const char* p, const char* end, Lines& lines, HiveValue& value) {
+    DWORD number;
+    std::u16string text;
+    if (p == end) return false;
+    if (*p == '"' || startsWith(p, end, "str:\"")) {
+        p += *p == '"' ? 1 : 5;
+        value.type = REG_SZ;
+    } else if (startsWith(p, end, "str(")) {
+        p += 4;
+        if (!parseHex(p, end, 8, value.type) || !startsWith(p, end, "):\"")) return false;
+        p += 3;
+    } else if (startsWith(p, end, "dword:")) {
+        p += 6;
+        if (!parseHex(p, end, 8, number)) return false;
+        value.type = REG_DWORD;
+        for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<unsigned char>(number >> (8 * i)));
+        return true;
+    } else if (startsWith(p, end, "hex:")) {
+        value.type = REG_BINARY;
+        return parseHexList(p + 4, end, lines, value.data);
+    } else if (startsWith(p, end, "hex(")) {
+        p += 4;
+        if (!parseHex(p, end, 8, value.type) || !startsWith(p, end, "):")) return false;
+        return parseHexList(p + 2, end, lines, value.data);
+    } else {
+        return false;
+    }
+    if (!parseString(p, end, '"', text)) return false;
+    value.data = utf16le(text);
+    return true;
+}
+
+// Reads the whole file; false when it cannot be opened or read.
+bool readFile(const std::string& path, std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    char block[64 * 1024];
+    std::size_t n;
+    while ((n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
+    bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+std::string hivePath() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix != nullptr && *prefix != '\0') return std::string(prefix) + "/system.reg";
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') return std::string(home) + "/.wine/system.reg";
+    return std::string();
+}
+
+// Finds the key at `path` in the hive and collects its values. A key exists
+// when it is written itself or when a key below it is.
+bool loadKey(const std::u16string& path, std::vector<HiveValue>& values) {
+    std::string text;
+    std::string file = hivePath();
+    if (file.empty() || !readFile(file, text)) return false;
+
+    Lines lines(text);
+    const char* begin;
+    const char* end;
+    if (!lines.next(begin, end) || std::string(begin, end) != kFirstLine) return false;
+
+    bool found = path.empty();
+    bool inKey = false;
+    while (lines.next(begin, end)) {
+        const char* p = begin;
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        if (p == end) continue;
+        if (*p == '[') {
+            std::u16string keyPath;
+            ++p;
+            inKey = parseString(p, end, ']', keyPath) && sameName(keyPath, path);
+            if (inKey || (keyPath.size() > path.size() && keyPath[path.size()] == u'\\' &&
+                          sameName(keyPath.substr(0, path.size()), path))) {
+                found = true;
+            }
+        } else if (inKey && (*p == '"' || *p == '@')) {
+            HiveValue value;
+            if (*p == '"') {
+                ++p;
+                if (!parseString(p, end, '"', value.name)) continue;
+            } else {
+                ++p;
+            }
+            if (p == end || *p != '=') continue;
+            if (!parseData(p + 1, end, lines, value)) continue;
+            bool replaced = false;
+            for (HiveValue& old : values) {
+                if (sameName(old.name, value.name)) {
+                    old = value;
+                    replaced = true;
+                }
+            }
+            if (!replaced) values.push_back(value);
+        }
+    }
+    return found;
+}
+
+bool isString(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// Wine's UTF-16 text as an 8-bit program sees it: what Latin-1 can hold as
+// that byte, anything else as '?', a surrogate pair as one '?'.
+std::vector<unsigned char> narrow(const std::vector<unsigned char>& utf16) {
+    std::vector<unsigned char> bytes;
+    std::size_t units = utf16.size() / 2;
+    for (std::size_t i = 0; i < units; ++i) {
+        char16_t unit = static_cast<char16_t>(utf16[2 * i] | (utf16[2 * i + 1] << 8));
+        if (unit >= 0xd800 && unit <= 0xdbff && i + 1 < units) {
+            char16_t low = static_cast<char16_t>(utf16[2 * i + 2] | (utf16[2 * i + 3] << 8));
+            if (low >= 0xdc00 && low <= 0xdfff) ++i;
+        }
+        bytes.push_back(unit <= 0xff ? static_cast<unsigned char>(unit) : '?');
+    }
+    return bytes;
+}
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    std::u16string path;
+    if (key == HKEY_LOCAL_MACHINE) {
+        // the hive's root
+    } else if (key == nullptr || isPredefined(key)) {
+        return key == nullptr ? ERROR_INVALID_HANDLE : ERROR_FILE_NOT_FOUND;
+    } else {
+        path = key->path;
+    }
+    std::u16string below = widen(subKey);
+    if (!path.empty() && !below.empty()) path += u'\\';
+    path += below;
+
+    std::vector<HiveValue> values;
+    if (!loadKey(path, values)) return ERROR_FILE_NOT_FOUND;
+    *result = new HKEY__{path, values};
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD size) {
+    if (key == nullptr || isPredefined(key)) return ERROR_INVALID_HANDLE;
+    if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
+    std::u16string name = widen(valueName);
+    for (const HiveValue& value : key->values) {
+        if (!sameName(value.name, name)) continue;
+        std::vector<unsigned char> bytes = isString(value.type) ? narrow(value.data) : value.data;
+        if (type != nullptr) *type = value.type;
+        if (size == nullptr) return ERROR_SUCCESS;
+        DWORD needed = static_cast<DWORD>(bytes.size());
+        if (data != nullptr && needed > *size) {
+            *size = needed;
+            return ERROR_MORE_DATA;
+        }
+        if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
+        *size = needed;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegCloseKey(HKEY key) {
+    if (key == nullptr) return ERROR_INVALID_HANDLE;
+    if (!isPredefined(key)) delete key;
+    return ERROR_SUCCESS;
+}

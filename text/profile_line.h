@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "text/qstring.h"
+
+enum class ReadResult { Line, End, Error };
+
+/// A profile list opened by the caller, read in large blocks. The caller
+/// keeps the FILE open while the reader is in use and closes it afterwards.
+class ProfileStream {
+public:
+    explicit ProfileStream(std::FILE* file) : file_(file) {}
+    ProfileStream(const ProfileStream&) = delete;
+    ProfileStream& operator=(const ProfileStream&) = delete;
+
+private:
+    friend ReadResult readProfileLine(ProfileStream&, QString&, bool&);
+
+    enum class Fill { Data, End, Error };
+    Fill refill();
+
+    std::FILE* file_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    char block_[64 * 1024];
+};
+
+/// Reads the next physical line, of any length, and leaves it normalised in
+/// `line`: blanks and tabs collapsed to single spaces, none at either end,
+/// CR and LF removed; a NUL byte ends the line's text. `blank` tells whether
+/// the line was blank (nothing but blanks before its CR or LF).
+/// End: no line was left. Error: the stream could not be read.
+ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank);
+
+/// The text before the first colon, or the whole line without a colon.
+QString splitKey(const QString& line);
+
+/// The text after the first colon, less one leading blank; empty without a colon.
+QString splitValue(const QString& line);

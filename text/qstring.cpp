@@ -1,0 +1,123 @@
+#include "text/qstring.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Every empty QString that owns nothing points here, so that no operation
+// has to allocate just to hold "".
+char emptyText[1] = {'\0'};
+
+char* copyOf(const char* s, std::size_t length) {
+    char* array = new char[length + 1];
+    std::memcpy(array, s, length);
+    array[length] = '\0';
+    return array;
+}
+
+}  // namespace
+
+QString::QString() : text_(emptyText), capacity_(0) {}
+
+QString::QString(const char* s) : text_(emptyText), capacity_(0) {
+    *this = s;
+}
+
+QString::QString(const QString& other) : QString(other.text_) {}
+
+QString::QString(QString&& other) noexcept : text_(other.text_), capacity_(other.capacity_) {
+    other.text_ = emptyText;
+    other.capacity_ = 0;
+}
+
+QString::~QString() {
+    if (capacity_ != 0) delete[] text_;
+}
+
+void QString::adopt(char* text, std::size_t capacity) {
+    if (capacity_ != 0) delete[] text_;
+    text_ = text;
+    capacity_ = capacity;
+}
+
+QString& QString::operator=(const QString& other) {
+    if (this != &other) *this = other.text_;
+    return *this;
+}
+
+QString& QString::operator=(QString&& other) noexcept {
+    if (this != &other) {
+        adopt(other.text_, other.capacity_);
+        other.text_ = emptyText;
+        other.capacity_ = 0;
+    }
+    return *this;
+}
+
+QString& QString::operator=(const char* s) {
+    std::size_t length = std::strlen(s);
+    if (length == 0) {
+        adopt(emptyText, 0);
+    } else if (s != text_) {
+        adopt(copyOf(s, length), length + 1);
+    }
+    return *this;
+}
+
+char* QString::operator+=(const char* s) {
+    std::size_t own = std::strlen(text_);
+    std::size_t extra = std::strlen(s);
+    if (extra == 0) return text_;
+    char* joined = new char[own + extra + 1];
+    std::memcpy(joined, text_, own);
+    std::memcpy(joined + own, s, extra + 1);
+    adopt(joined, own + extra + 1);
+    return text_;
+}
+
+char* QString::operator+=(const QString& s) {
+    return *this += s.text_;
+}
+
+std::ptrdiff_t QString::length() const {
+    return static_cast<std::ptrdiff_t>(std::strlen(text_));
+}
+
+std::ptrdiff_t QString::find(char c) const {
+    const char* hit = std::strchr(text_, c);
+    // strchr also finds the terminator when c is NUL; that is not a character of the text.
+    if (hit == nullptr || c == '\0') return -1;
+    return hit - text_;
+}
+
+QString QString::left(std::ptrdiff_t n) const {
+    std::ptrdiff_t length = this->length();
+    QString result;
+    if (n < 0 || n >= length) n = length;
+    if (n > 0) result.adopt(copyOf(text_, static_cast<std::size_t>(n)), static_cast<std::size_t>(n) + 1);
+    return result;
+}
+
+QString QString::right(std::ptrdiff_t n) const {
+    std::ptrdiff_t length = this->length();
+    QString result;
+    if (n < 0 || n >= length) n = length;
+    if (n > 0) {
+        result.adopt(copyOf(text_ + (length - n), static_cast<std::size_t>(n)),
+                     static_cast<std::size_t>(n) + 1);
+    }
+    return result;
+}
+
+char* QString::reserve(std::size_t size) {
+    if (size > capacity_) {
+        std::size_t capacity = capacity_ < 256 ? 256 : capacity_;
+        while (capacity < size) capacity *= 2;
+        char* grown = new char[capacity];
+        // The caller may be midway through filling the array: keep all of it.
+        std::memcpy(grown, text_, capacity_ != 0 ? capacity_ : 1);
+        adopt(grown, capacity);
+    }
+    return text_;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+
+/// The program's string: one owned, NUL-terminated array of 8-bit characters.
+/// The array is never null. Every change that builds a new text installs a
+/// new array and releases the old one; the text is never shortened in place
+/// except through `reserve`, which hands the array to a reader.
+class QString {
+public:
+    QString();
+    QString(const char* s);
+    QString(const QString& other);
+    QString(QString&& other) noexcept;
+    ~QString();
+
+    QString& operator=(const QString& other);
+    QString& operator=(QString&& other) noexcept;
+    QString& operator=(const char* s);
+
+    /// Appends s and returns the new array.
+    char* operator+=(const char* s);
+    char* operator+=(const QString& s);
+
+    std::ptrdiff_t length() const;
+
+    /// Index of the first c, or -1 when c does not occur.
+    std::ptrdiff_t find(char c) const;
+
+    /// The first n characters; the whole text when n < 0 or n >= length().
+    QString left(std::ptrdiff_t n) const;
+
+    /// The last n characters; the whole text when n < 0 or n >= length().
+    QString right(std::ptrdiff_t n) const;
+
+    const char* c_str() const { return text_; }
+    operator const char*() const { return text_; }
+
+    /// Makes room for `size` bytes and returns the array for the caller to
+    /// fill with a NUL-terminated text. The array's bytes are kept when it
+    /// grows, and it is reused while it is large enough.
+    char* reserve(std::size_t size);
+
+private:
+    void adopt(char* text, std::size_t capacity);
+
+    char* text_;
+    std::size_t capacity_;  // bytes owned at text_; 0 for the shared empty text
+};

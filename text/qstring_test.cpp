@@ -1,0 +1,70 @@
+#include "text/qstring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <utility>
+
+TEST(QString, FindLeftAndRightAtTheirBounds) {
+    QString abc("abc");
+    EXPECT_EQ(QString(":x").find(':'), 0);
+    EXPECT_EQ(abc.find('c'), 2);
+    EXPECT_EQ(abc.find(':'), -1);
+    EXPECT_EQ(QString().find(':'), -1);
+    EXPECT_EQ(abc.find('\0'), -1);
+
+    struct Case {
+        std::ptrdiff_t n;
+        const char* left;
+        const char* right;
+    };
+    const Case cases[] = {
+        {0, "", ""}, {1, "a", "c"}, {2, "ab", "bc"}, {3, "abc", "abc"}, {4, "abc", "abc"}, {-1, "abc", "abc"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(abc.left(c.n), c.left) << "left(" << c.n << ")";
+        EXPECT_STREQ(abc.right(c.n), c.right) << "right(" << c.n << ")";
+    }
+    EXPECT_STREQ(QString().left(0), "");
+    EXPECT_STREQ(QString().right(-1), "");
+    EXPECT_STREQ(abc, "abc");  // left and right never touch their source
+}
+
+TEST(QString, AppendingAndAssigningOwnTheirText) {
+    QString s("Game");
+    s += "";
+    EXPECT_STREQ(s, "Game");
+    char* joined = s += " Settings";
+    EXPECT_EQ(joined, s.c_str());
+    EXPECT_STREQ(s, "Game Settings");
+
+    s += s;  // the argument is the string's own array
+    EXPECT_STREQ(s, "Game SettingsGame Settings");
+    s = s.c_str() + 13;  // and here a text inside it
+    EXPECT_STREQ(s, "Game Settings");
+
+    QString copy(s);
+    copy += "!";
+    EXPECT_STREQ(s, "Game Settings");
+    EXPECT_NE(copy.c_str(), s.c_str());
+
+    QString moved(std::move(copy));
+    EXPECT_STREQ(moved, "Game Settings!");
+    EXPECT_STREQ(copy, "");  // a moved-from string is empty, never null
+    copy = moved;
+    moved = "";
+    EXPECT_STREQ(copy, "Game Settings!");
+    const QString& alias = copy;
+    copy = alias;
+    EXPECT_STREQ(copy, "Game Settings!");
+}
+
+TEST(QString, ReserveKeepsTheBytesItGrowsFrom) {
+    QString buffer;
+    char* array = buffer.reserve(4);
+    std::memcpy(array, "abc", 3);  // filled, not yet terminated
+    array = buffer.reserve(100000);
+    array[3] = '\0';
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(buffer.reserve(10), array);  // large enough: reused
+}
