@@ -98,7 +98,8 @@ def expect(what, actual, wanted):
 class Run:
     """One run of the program in a fresh folder."""
 
-    def __init__(self, program, root, list_bytes=LIST, hive_text=None, args=(), stdin=b"\n", setup=None):
+    def __init__(self, program, root, list_bytes=LIST, hive_text=None, args=(), stdin=b"\n", setup=None,
+                 wrapper=()):
         self.folder = os.path.join(root, "work")
         self.records = os.path.join(root, "records")
         prefix = os.path.join(root, "prefix")
@@ -118,7 +119,7 @@ class Run:
 
         env = dict(os.environ, WINEPREFIX=prefix, E2E_RECORDS=self.records,
                    PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
-        done = subprocess.run([program, *args], cwd=self.folder, env=env, stdout=subprocess.PIPE,
+        done = subprocess.run([*wrapper, program, *args], cwd=self.folder, env=env, stdout=subprocess.PIPE,
                               input=stdin, timeout=60)
         self.code = done.returncode
         self.out = done.stdout.decode("latin-1")
@@ -233,6 +234,16 @@ def case_key_values(run):
     r = run(list_bytes="Date:01.01.2007\nName: A\nTyp:T\nExe:game.exe\nName:\nTyp: T\nExe: b.exe\nName\n")
     r.expect_success("REGEDIT4\n" + game("A", "T", "game.exe") + game("", "T", "b.exe") + "\n; ",
                      file_date="01.01.2007")
+
+
+def case_memory(run):
+    # Any leak or bad access on a complete run, or on a run that fails late, fails the case.
+    valgrind = ["valgrind", "-q", "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
+                "--error-exitcode=99"]
+    run(wrapper=valgrind).expect_success(REG)
+    run(wrapper=valgrind, list_bytes=LIST * 200, args=["/e"]).expect_success(
+        "REGEDIT4\n" + REG[len("REGEDIT4\n"):] * 200, kept=True)
+    run(wrapper=valgrind, hive_text=hive('"Other"="x"')).expect_failure(banner("12.03.2006") + BAD_RECORD)
 
 
 def main():
