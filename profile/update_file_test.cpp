@@ -102,7 +102,7 @@ TEST(UpdateFile, ReportsWhichSideFailed) {
 
     TempDir dir;
     dir.write("kyro.txt", "Name: N\n");
-    std::FILE* profile = std::fopen(dir.path("kyro.txt").c_str(), "a");
+    std::FILE* profile = openUnreadable(dir.path("kyro.txt"));
     std::FILE* update = std::fopen(dir.path("profsync.reg").c_str(), "w");
     {
         ProfileStream stream(profile);

@@ -6,6 +6,14 @@
 #include <random>
 #include <sstream>
 
+#ifdef _WIN32
+#include <io.h>
+#define fileno _fileno
+#define close _close
+#else
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
@@ -50,4 +58,10 @@ std::string onDisk(const std::string& text) {
 #else
     return text;
 #endif
+}
+
+std::FILE* openUnreadable(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    close(fileno(file));
+    return file;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 /// A fresh folder for one test, removed with everything in it afterwards.
@@ -22,3 +23,7 @@ private:
 
 /// `text` with each LF as the platform's text-mode streams write it.
 std::string onDisk(const std::string& text);
+
+/// Opens `path` for reading with its descriptor closed beneath the stream,
+/// so that the first read fails as a failing disk would make it fail.
+std::FILE* openUnreadable(const std::string& path);

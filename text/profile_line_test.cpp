@@ -81,7 +81,7 @@ TEST(ProfileLine, LongLinesStayWhole) {
 TEST(ProfileLine, ReportsReadErrors) {
     TempDir dir;
     dir.write("kyro.txt", "Name: X\n");
-    std::FILE* file = std::fopen(dir.path("kyro.txt").c_str(), "a");  // cannot be read
+    std::FILE* file = openUnreadable(dir.path("kyro.txt"));
     {
         ProfileStream stream(file);
         QString line;

@@ -22,9 +22,24 @@ jobs=$(nproc 2>/dev/null || echo 2)
 native() {
     need cmake g++ make libgtest-dev googletest python3 valgrind
     echo "== native build and tests"
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-    cmake --build build -j "$jobs"
-    ctest --test-dir build --output-on-failure -j "$jobs"
+    cmake --preset native
+    cmake --build --preset native -j "$jobs"
+    ctest --preset native -j "$jobs"
+}
+
+windows() {
+    need g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 python3 unzip
+    echo "== Windows x86 build (compiled only: this machine cannot run 32-bit code)"
+    cmake --preset windows-x86
+    cmake --build --preset windows-x86 -j "$jobs"
+    echo "== Windows x64 build, tests under wine64"
+    cmake --preset windows-x64 -DPROFSYNC_PACKAGE_ALSO="$PWD/build-windows-x86"
+    cmake --build --preset windows-x64 -j "$jobs"
+    ctest --preset windows-x64
+    echo "== Windows package"
+    (cd build-windows-x64 && cpack)
+    unzip -l build-windows-x64/profsync-*-windows.zip
 }
 
 native
+windows
