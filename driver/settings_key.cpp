@@ -23,6 +23,11 @@ DriverRecord readDriverRecord(char* buffer) {
         if (size == kValueBufferSize) return DriverRecord::Unreadable;
         buffer[size] = '\0';
     }
+    // The record goes into every key header of the update file: a line break
+    // there would split each header and send one game's values to another.
+    for (const char* c = buffer; *c != '\0'; ++c) {
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return DriverRecord::Unreadable;
+    }
     return DriverRecord::Found;
 }
 

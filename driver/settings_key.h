@@ -12,7 +12,8 @@ enum class DriverRecord { Found, NoDriver, Unreadable };
 /// Reads the driver's record, "LatestDrvReg" of HKLM\SOFTWARE\PowerVR\KYRO,
 /// into `buffer` (kValueBufferSize bytes) as a NUL-terminated text.
 /// NoDriver: the key cannot be opened. Unreadable: the value is missing, is
-/// not a string, or does not fit the buffer with its terminator.
+/// not a string, does not fit the buffer with its terminator, or holds a
+/// control character.
 DriverRecord readDriverRecord(char* buffer);
 
 /// The driver's game-settings key, "HKEY_LOCAL_MACHINE\<record>\KYRO\Game Settings".

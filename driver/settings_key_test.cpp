@@ -38,6 +38,10 @@ TEST(SettingsKey, AcceptsOnlyStringsThatFit) {
         {"\"LatestDrvReg\"=dword:00000001\n", DriverRecord::Unreadable, ""},
         {"\"LatestDrvReg\"=hex:41,42,00\n", DriverRecord::Unreadable, ""},
         {"\"Other\"=\"x\"\n", DriverRecord::Unreadable, ""},
+        {"\"LatestDrvReg\"=\"Video\\n0000\"\n", DriverRecord::Unreadable, ""},
+        {"\"LatestDrvReg\"=\"Video\\t\"\n", DriverRecord::Unreadable, ""},
+        {"\"LatestDrvReg\"=\"\\x7f\"\n", DriverRecord::Unreadable, ""},
+        {"\"LatestDrvReg\"=\"Vid\\0eo\"\n", DriverRecord::Found, "Vid"},  // the text ends at its NUL
     };
     for (const Case& c : cases) {
         char buffer[kValueBufferSize];

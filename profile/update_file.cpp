@@ -40,10 +40,10 @@ WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString&
                              const QString& settingsKeyPath) {
     UpdateFile out(update);
     QString currentName;  // carries over to later games until the next name line
+    bool lineOpen = false;  // a name or type piece left its line open for the next piece
     ReadResult result = ReadResult::End;
     bool blank = false;
 
-    // Name and type pieces leave their line open; the next piece ends it.
     out.put("REGEDIT4\n");
     while (out.ok() && (result = readProfileLine(profile, line, blank)) == ReadResult::Line) {
         if (blank) continue;
@@ -52,17 +52,24 @@ WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString&
             currentName = splitValue(line);
             out.put("\n; ");
             out.put(currentName);
+            lineOpen = true;
         } else if (std::strcmp(key, "Typ") == 0) {
             out.put("\n[");
             out.put(settingsKeyPath);
             out.put("\\");
             out.put(splitValue(line));
             out.put("\\");
+            lineOpen = true;
         } else if (std::strcmp(key, "Exe") == 0) {
-            out.put(splitValue(line));
+            QString exe = splitValue(line);
+            // Without a name or type piece before it, the executable starts a
+            // line of its own: with a '[' first, that would be a key line.
+            if (!lineOpen && exe.c_str()[0] == '[') continue;
+            out.put(exe);
             out.put("]\n\"UIDummyName\"=\"");
             out.putQuoted(currentName);
             out.put("\"\n");
+            lineOpen = false;
         } else if (line.c_str()[0] == '\0' || line.c_str()[0] == '[' || line.find(':') >= 0) {
             // Empty, a key line of its own (it could open or delete any key of
             // the machine), or a line with a colon: dropped.
@@ -70,6 +77,7 @@ WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString&
         } else {
             out.put(line);
             out.put("\n");
+            lineOpen = false;
         }
     }
     if (!out.ok()) return WriteOutcome::WriteFailed;

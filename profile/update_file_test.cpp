@@ -80,6 +80,10 @@ TEST(UpdateFile, WritesEachLineAsTheRulesSay) {
          "\"P\"=\"C:\\\\x\"\n\"D\"=dword:00000001\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n[HKEY_CURRENT_USER\\X]\n"
          "name: lower\nDate\n",
          header + "Date\n"},
+        {"executable that would start a key line of its own",
+         "Name: N\nTyp: T\nExe: e\nExe: [-HKEY_LOCAL_MACHINE\\SOFTWARE\n\"A\"=\"1\"\nExe: [x\nTyp: U\nExe: [y\n",
+         header + "\n; N\n" + key + "T\\e]\n\"UIDummyName\"=\"N\"\n\"A\"=\"1\"\n\n" + key +
+             "U\\[y]\n\"UIDummyName\"=\"N\"\n"},
         {"name as registry string data", "Name: Say \"Hi\" C:\\Games\\\nTyp: T\nExe: e\n",
          header + "\n; Say \"Hi\" C:\\Games\\\n" + key +
              "T\\e]\n\"UIDummyName\"=\"Say \\\"Hi\\\" C:\\\\Games\\\\\"\n"},

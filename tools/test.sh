@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds profsync and runs every test. Installs what is missing on a Debian machine.
+# Builds profsync and runs every test: native, Windows under wine64, under the
+# sanitizers, and the fuzz targets. Installs what is missing on a Debian machine.
+# Steps can be named to run only those: tools/test.sh native fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,5 +43,46 @@ windows() {
     unzip -l build-windows-x64/profsync-*-windows.zip
 }
 
-native
-windows
+sanitized() {
+    need cmake g++ make libgtest-dev python3
+    echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPROFSYNC_SANITIZE=ON
+    cmake --build build-sanitize -j "$jobs"
+    ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+}
+
+fuzz() {
+    need clang libclang-rt-14-dev
+    echo "== fuzz targets: past findings and seeds, then ${FUZZ_SECONDS:-60} s of fuzzing each"
+    CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPROFSYNC_FUZZ=ON
+    cmake --build build-fuzz -j "$jobs"
+    ctest --test-dir build-fuzz --output-on-failure
+    local pids=() target
+    for target in translate hive; do
+        local work="build-fuzz/corpus-$target"
+        mkdir -p "$work"
+        build-fuzz/fuzz/${target}_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -print_final_stats=1 \
+            -artifact_prefix="build-fuzz/$target-" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
+            >"build-fuzz/$target.log" 2>&1 &
+        pids+=($!)
+    done
+    local failed=0 i=0
+    for target in translate hive; do
+        if wait "${pids[$i]}"; then
+            echo "-- $target: $(grep -E '^stat::(number_of_executed_units|new_units_added)' "build-fuzz/$target.log" | tr '\n' ' ')"
+        else
+            echo "-- $target: FINDING (input saved as build-fuzz/$target-*)"
+            tail -n 60 "build-fuzz/$target.log"
+            failed=1
+        fi
+        i=$((i + 1))
+    done
+    return $failed
+}
+
+# Every step by default; name steps to run only those.
+for step in "${@:-native windows sanitized fuzz}"; do
+    for name in $step; do
+        "$name"
+    done
+done

@@ -10,6 +10,7 @@ its arguments and the file it was handed.
 
 import argparse
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -234,6 +235,52 @@ def case_key_values(run):
     r = run(list_bytes="Date:01.01.2007\nName: A\nTyp:T\nExe:game.exe\nName:\nTyp: T\nExe: b.exe\nName\n")
     r.expect_success("REGEDIT4\n" + game("A", "T", "game.exe") + game("", "T", "b.exe") + "\n; ",
                      file_date="01.01.2007")
+
+
+def check_confined(reg):
+    """What any list must give: a REGEDIT4 file whose keys all lie below the settings key."""
+    expect("header", reg[:9], "REGEDIT4\n")
+    expect("NUL bytes", "\0" in reg, False)
+    for line in reg.split("\n"):
+        if line.startswith("["):
+            expect("key outside the settings key", line.startswith("[" + SETTINGS + "\\"), True)
+
+
+def case_hostile_lists(run):
+    garbage = bytes(random.Random(2006).getrandbits(8) for _ in range(200000))
+    for list_bytes in [garbage, garbage.replace(b"\n", b"\nExe: [-HKEY_LOCAL_MACHINE\\SOFTWARE\n")]:
+        r = run(list_bytes=list_bytes, args=["/e"])
+        expect("exit code", r.code, 0)
+        check_confined(r.read("profsync.reg"))
+
+    with_nuls = b"Name: A\0hidden\nTyp: T\0\nExe: e.exe\n\0\"X\"=\"1\"\n\"Y\"=\"2\"\0\n"
+    run(list_bytes=with_nuls).expect_success("REGEDIT4\n" + game("A", "T", "e.exe", '"Y"="2"'), file_date="")
+
+    huge = '"Blob"="' + "0123456789" * 1000000 + '"'
+    run(list_bytes="Name: N\nTyp: T\nExe: e.exe\n" + huge).expect_success(
+        "REGEDIT4\n" + game("N", "T", "e.exe", huge), file_date="")
+
+    run(list_bytes="Name: N").expect_success("REGEDIT4\n\n; N", file_date="")
+
+
+def case_damaged_hives(run):
+    good = hive()
+    record_at = good.index('"LatestDrvReg"')
+    damaged = [
+        ("empty", "", NO_DRIVER),
+        ("wrong first line", good.replace("Version 2", "Version 3", 1), NO_DRIVER),
+        ("cut inside the key line", good[:good.index("KYRO]") + 2], NO_DRIVER),
+        ("key line without ]", good.replace("KYRO]", "KYRO"), NO_DRIVER),
+        ("cut inside the value", good[:record_at + 30], BAD_RECORD),
+        ("string without its closing quote", good.rstrip("\n")[:-1] + "\n", BAD_RECORD),
+        ("hex list continued at the end", hive('"LatestDrvReg"=hex(1):41,00,\\'), BAD_RECORD),
+        ("line break in the record", hive('"LatestDrvReg"="Video\\n0000"'), BAD_RECORD),
+    ]
+    for what, text, message in damaged:
+        try:
+            run(hive_text=text).expect_failure(banner("12.03.2006") + message)
+        except Failure as failure:
+            raise Failure(f"{what}: {failure}")
 
 
 def case_memory(run):
