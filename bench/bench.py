@@ -44,13 +44,25 @@ def write_list(path, games):
 def run_once(command, cwd, env, stdin_path, stdout_path):
     with open(stdin_path, "rb") as stdin, open(stdout_path, "wb") as stdout:
         start = time.perf_counter()
-        child = subprocess.Popen(command, cwd=cwd, env=env, stdin=stdin, stdout=stdout,
-                                 stderr=subprocess.DEVNULL)
-        _, status, usage = os.wait4(child.pid, 0)
+        done = subprocess.run(command, cwd=cwd, env=env, stdin=stdin, stdout=stdout, stderr=subprocess.DEVNULL)
         wall = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) != 0:
+    if done.returncode != 0:
         sys.exit(f"{command[0]} failed in {cwd}")
-    return wall, usage.ru_maxrss  # KiB on Linux
+    return wall
+
+
+def peak_rss(command, cwd, env, stdin_path, stdout_path):
+    """Peak resident memory in KiB. Measured through GNU time: a child forked
+    from Python would count Python's own pages, which stay in the high-water
+    mark across exec."""
+    if not os.path.exists("/usr/bin/time"):
+        return float("nan")
+    report = os.path.join(cwd, "rss.txt")
+    run_once(["/usr/bin/time", "-f", "%M", "-o", report, *command], cwd, env, stdin_path, stdout_path)
+    with open(report) as f:
+        kib = int(f.read().split()[-1])
+    os.remove(report)
+    return kib
 
 
 def instructions(command, cwd, env, stdin_path, stdout_path):
@@ -59,7 +71,7 @@ def instructions(command, cwd, env, stdin_path, stdout_path):
         return None
     out = os.path.join(cwd, "callgrind.out")
     with open(stdin_path, "rb") as stdin, open(stdout_path, "wb") as stdout:
-        done = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", *command],
+        done = subprocess.run([shutil.which("valgrind"), "--tool=callgrind", f"--callgrind-out-file={out}", *command],
                               cwd=cwd, env=env, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
     os.remove(out)
     match = re.search(rb"Collected : (\d+)", done.stderr)
@@ -67,9 +79,8 @@ def instructions(command, cwd, env, stdin_path, stdout_path):
 
 
 def measure(label, command, cwd, env, stdin_path, stdout_path, size, runs):
-    results = [run_once(command, cwd, env, stdin_path, stdout_path) for _ in range(runs)]
-    wall = statistics.median(r[0] for r in results)
-    rss = max(r[1] for r in results)
+    wall = statistics.median(run_once(command, cwd, env, stdin_path, stdout_path) for _ in range(runs))
+    rss = peak_rss(command, cwd, env, stdin_path, stdout_path)
     count = instructions(command, cwd, env, stdin_path, stdout_path)
     return {
         "label": label,
@@ -110,7 +121,7 @@ def main():
         size = os.path.getsize(listing)
         ours = measure("profsync /e", [program, "/e"], folder, env, no_input,
                        os.path.join(folder, "console.txt"), size, options.runs)
-        theirs = measure("tr -s", ["tr", "-s", " \t", " "], folder, env, listing,
+        theirs = measure("tr -s", [shutil.which("tr"), "-s", " \t", " "], folder, env, listing,
                          os.path.join(folder, "out"), size, options.runs)
         rows.append((games, size, ours, theirs))
 

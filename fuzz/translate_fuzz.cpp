@@ -61,7 +61,7 @@ std::set<std::string> linesFromList(const std::uint8_t* data, std::size_t size) 
         bool blank;
         while (readProfileLine(stream, line, blank) == ReadResult::Line) {
             lines.insert(line.c_str());
-            if (std::strcmp(splitKey(line), "Exe") == 0) lines.insert(std::string(splitValue(line)) + "]");
+            if (splitKey(line) == "Exe") lines.insert(std::string(splitValue(line)) + "]");
         }
     }
     std::fclose(profile);

@@ -1,10 +1,31 @@
 #include "text/profile_line.h"
 
+#include <array>
 #include <cstring>
+
+namespace {
+
+// What normalisation does with each byte.
+enum ByteClass : unsigned char { kKeep, kBlank, kCarriageReturn, kEndOfText, kLineEnd };
+
+constexpr std::array<ByteClass, 256> classify() {
+    std::array<ByteClass, 256> classes{};
+    classes[' '] = kBlank;
+    classes['\t'] = kBlank;
+    classes['\r'] = kCarriageReturn;
+    classes['\0'] = kEndOfText;
+    classes['\n'] = kLineEnd;
+    return classes;
+}
+
+constexpr std::array<ByteClass, 256> kClass = classify();
+
+}  // namespace
 
 ProfileStream::Fill ProfileStream::refill() {
     pos_ = 0;
-    end_ = std::fread(block_, 1, sizeof block_, file_);
+    end_ = std::fread(block_, 1, kBlockSize, file_);
+    block_[end_] = '\n';
     if (end_ > 0) return Fill::Data;
     return std::ferror(file_) ? Fill::Error : Fill::End;
 }
@@ -28,36 +49,50 @@ ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank) {
         }
         started = true;
 
-        const char* begin = stream.block_ + stream.pos_;
-        std::size_t available = stream.end_ - stream.pos_;
-        const char* lineEnd = static_cast<const char*>(std::memchr(begin, '\n', available));
-        std::size_t n = lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - begin) : available;
-
-        if (!textEnded) {
-            // Normalising never lengthens the text, so n more bytes always suffice.
-            out = line.reserve(count + n + 1);
-            for (std::size_t i = 0; i < n; ++i) {
-                char c = begin[i];
-                if (c == ' ' || c == '\t') {
-                    if (!lastWasSpace) {
-                        out[count++] = ' ';
-                        lastWasSpace = true;
-                    }
-                } else if (c == '\r') {
-                    if (count == 0) blank = true;
-                } else if (c == '\0') {
-                    textEnded = true;
-                    break;
-                } else {
-                    out[count++] = c;
-                    lastWasSpace = false;
+        // Every scan stops at a '\n': the line's own, or the one behind the block.
+        const unsigned char* p = stream.block_ + stream.pos_;
+        const unsigned char* const blockEnd = stream.block_ + stream.end_;
+        if (textEnded) {
+            p = static_cast<const unsigned char*>(std::memchr(p, '\n', blockEnd - p + 1));
+        } else {
+            // Normalising never lengthens the text: the rest of the block always fits.
+            out = line.reserve(count + (stream.end_ - stream.pos_) + 1);
+            char* o = out + count;
+            for (bool scanning = true; scanning;) {
+                switch (kClass[*p]) {
+                    case kKeep:
+                        do {
+                            *o++ = static_cast<char>(*p++);
+                        } while (kClass[*p] == kKeep);
+                        lastWasSpace = false;
+                        break;
+                    case kBlank:
+                        if (!lastWasSpace) {
+                            *o++ = ' ';
+                            lastWasSpace = true;
+                        }
+                        ++p;
+                        break;
+                    case kCarriageReturn:
+                        if (o == out) blank = true;
+                        ++p;
+                        break;
+                    case kEndOfText:
+                        textEnded = true;
+                        p = static_cast<const unsigned char*>(std::memchr(p, '\n', blockEnd - p + 1));
+                        scanning = false;
+                        break;
+                    case kLineEnd:
+                        scanning = false;
+                        break;
                 }
             }
+            count = static_cast<std::size_t>(o - out);
         }
 
-        if (lineEnd != nullptr) {
+        if (p < blockEnd) {  // the line's own line end
             if (!textEnded && count == 0) blank = true;
-            stream.pos_ += n + 1;
+            stream.pos_ = static_cast<std::size_t>(p - stream.block_) + 1;
             break;
         }
         stream.pos_ = stream.end_;
@@ -68,14 +103,14 @@ ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank) {
     return ReadResult::Line;
 }
 
-QString splitKey(const QString& line) {
-    return line.left(line.find(':'));
+std::string_view splitKey(const QString& line) {
+    std::ptrdiff_t colon = line.find(':');
+    return colon < 0 ? std::string_view(line.c_str()) : std::string_view(line.c_str(), colon);
 }
 
-QString splitValue(const QString& line) {
+const char* splitValue(const QString& line) {
     std::ptrdiff_t colon = line.find(':');
-    if (colon < 0) return QString();
+    if (colon < 0) return "";
     const char* value = line.c_str() + colon + 1;
-    if (*value == ' ') ++value;
-    return QString(value);
+    return *value == ' ' ? value + 1 : value;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string_view>
 
 #include "text/qstring.h"
 
@@ -21,10 +22,12 @@ private:
     enum class Fill { Data, End, Error };
     Fill refill();
 
+    static constexpr std::size_t kBlockSize = 64 * 1024;
+
     std::FILE* file_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
-    char block_[64 * 1024];
+    unsigned char block_[kBlockSize + 1];  // the data, then always a '\n' that stops every scan
 };
 
 /// Reads the next physical line, of any length, and leaves it normalised in
@@ -35,7 +38,9 @@ private:
 ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank);
 
 /// The text before the first colon, or the whole line without a colon.
-QString splitKey(const QString& line);
+/// A view into the line: valid until the line changes.
+std::string_view splitKey(const QString& line);
 
-/// The text after the first colon, less one leading blank; empty without a colon.
-QString splitValue(const QString& line);
+/// The text after the first colon, less one leading blank; empty without a
+/// colon. Points into the line: valid until the line changes.
+const char* splitValue(const QString& line);

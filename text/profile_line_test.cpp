@@ -109,7 +109,7 @@ TEST(ProfileLine, SplitsKeyAndValue) {
         {"", "", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_STREQ(splitKey(c.line), c.key) << c.line;
+        EXPECT_EQ(splitKey(c.line), c.key) << c.line;
         EXPECT_STREQ(splitValue(c.line), c.value) << c.line;
     }
 }

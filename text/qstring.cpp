@@ -76,48 +76,16 @@ char* QString::operator+=(const char* s) {
     return text_;
 }
 
-char* QString::operator+=(const QString& s) {
-    return *this += s.text_;
-}
-
 std::ptrdiff_t QString::length() const {
     return static_cast<std::ptrdiff_t>(std::strlen(text_));
 }
 
-std::ptrdiff_t QString::find(char c) const {
-    const char* hit = std::strchr(text_, c);
-    // strchr also finds the terminator when c is NUL; that is not a character of the text.
-    if (hit == nullptr || c == '\0') return -1;
-    return hit - text_;
-}
-
-QString QString::left(std::ptrdiff_t n) const {
-    std::ptrdiff_t length = this->length();
-    QString result;
-    if (n < 0 || n >= length) n = length;
-    if (n > 0) result.adopt(copyOf(text_, static_cast<std::size_t>(n)), static_cast<std::size_t>(n) + 1);
-    return result;
-}
-
-QString QString::right(std::ptrdiff_t n) const {
-    std::ptrdiff_t length = this->length();
-    QString result;
-    if (n < 0 || n >= length) n = length;
-    if (n > 0) {
-        result.adopt(copyOf(text_ + (length - n), static_cast<std::size_t>(n)),
-                     static_cast<std::size_t>(n) + 1);
-    }
-    return result;
-}
-
-char* QString::reserve(std::size_t size) {
-    if (size > capacity_) {
-        std::size_t capacity = capacity_ < 256 ? 256 : capacity_;
-        while (capacity < size) capacity *= 2;
-        char* grown = new char[capacity];
-        // The caller may be midway through filling the array: keep all of it.
-        std::memcpy(grown, text_, capacity_ != 0 ? capacity_ : 1);
-        adopt(grown, capacity);
-    }
+char* QString::grow(std::size_t size) {
+    std::size_t capacity = capacity_ < 256 ? 256 : capacity_;
+    while (capacity < size) capacity *= 2;
+    char* grown = new char[capacity];
+    // The caller may be midway through filling the array: keep all of it.
+    std::memcpy(grown, text_, capacity_ != 0 ? capacity_ : 1);
+    adopt(grown, capacity);
     return text_;
 }

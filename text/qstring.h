@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 /// The program's string: one owned, NUL-terminated array of 8-bit characters.
 /// The array is never null. Every change that builds a new text installs a
@@ -20,18 +21,15 @@ public:
 
     /// Appends s and returns the new array.
     char* operator+=(const char* s);
-    char* operator+=(const QString& s);
 
     std::ptrdiff_t length() const;
 
-    /// Index of the first c, or -1 when c does not occur.
-    std::ptrdiff_t find(char c) const;
-
-    /// The first n characters; the whole text when n < 0 or n >= length().
-    QString left(std::ptrdiff_t n) const;
-
-    /// The last n characters; the whole text when n < 0 or n >= length().
-    QString right(std::ptrdiff_t n) const;
+    /// Index of the first c, or -1 when c does not occur (the terminator is
+    /// not part of the text).
+    std::ptrdiff_t find(char c) const {
+        const char* hit = c != '\0' ? std::strchr(text_, c) : nullptr;
+        return hit != nullptr ? hit - text_ : -1;
+    }
 
     const char* c_str() const { return text_; }
     operator const char*() const { return text_; }
@@ -39,10 +37,11 @@ public:
     /// Makes room for `size` bytes and returns the array for the caller to
     /// fill with a NUL-terminated text. The array's bytes are kept when it
     /// grows, and it is reused while it is large enough.
-    char* reserve(std::size_t size);
+    char* reserve(std::size_t size) { return size <= capacity_ ? text_ : grow(size); }
 
 private:
     void adopt(char* text, std::size_t capacity);
+    char* grow(std::size_t size);
 
     char* text_;
     std::size_t capacity_;  // bytes owned at text_; 0 for the shared empty text
