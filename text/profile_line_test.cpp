@@ -76,6 +76,12 @@ TEST(ProfileLine, LongLinesStayWhole) {
     EXPECT_EQ(lines[0].text, "\"Key\"=\"" + value + "\"");
     EXPECT_EQ(lines[4321].text, "Name: game 4320");
     EXPECT_EQ(lines[5001].text, "tail end");
+
+    // A NUL ends the text; the line still ends only at its line end, blocks later.
+    std::string hidden = "Name: A" + std::string(1, '\0') + std::string(150000, 'x') + "\nTyp: T\n";
+    EXPECT_EQ(readLines(hidden), (std::vector<Line>{{"Name: A", false}, {"Typ: T", false}}));
+    // Blanks up to a block's end and a CR after it still make a blank line.
+    EXPECT_EQ(readLines(std::string(70000, ' ') + "\r\nExe: e"), (std::vector<Line>{{"", true}, {"Exe: e", false}}));
 }
 
 TEST(ProfileLine, ReportsReadErrors) {
