@@ -57,9 +57,11 @@ QString& QString::operator=(QString&& other) noexcept {
 
 QString& QString::operator=(const char* s) {
     std::size_t length = std::strlen(s);
-    if (length == 0) {
+    if (length < capacity_) {
+        std::memmove(text_, s, length + 1);  // s may lie inside the text itself
+    } else if (length == 0) {
         adopt(emptyText, 0);
-    } else if (s != text_) {
+    } else {
         adopt(copyOf(s, length), length + 1);
     }
     return *this;

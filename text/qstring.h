@@ -4,9 +4,8 @@
 #include <cstring>
 
 /// The program's string: one owned, NUL-terminated array of 8-bit characters.
-/// The array is never null. Every change that builds a new text installs a
-/// new array and releases the old one; the text is never shortened in place
-/// except through `reserve`, which hands the array to a reader.
+/// The array is never null. An assignment reuses the array when the new text
+/// fits; otherwise a new array replaces the old one, which is released.
 class QString {
 public:
     QString();
