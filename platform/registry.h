@@ -37,7 +37,7 @@ typedef HKEY* PHKEY;
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 
-/// Opens `subKey` below `key` (HKEY_LOCAL_MACHINE or a key opened here).
+/// Opens `subKey` below HKEY_LOCAL_MACHINE, the one key this layer knows.
 /// ERROR_FILE_NOT_FOUND when the hive is missing, unreadable, not a Wine
 /// registry file, or does not hold the key.
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);

@@ -17,7 +17,6 @@ struct HiveValue {
 };
 
 struct HKEY__ {
-    std::u16string path;
     std::vector<HiveValue> values;
 };
 
@@ -340,21 +339,11 @@ std::vector<unsigned char> narrow(const std::vector<unsigned char>& utf16) {
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    std::u16string path;
-    if (key == HKEY_LOCAL_MACHINE) {
-        // the hive's root
-    } else if (key == nullptr || isPredefined(key)) {
-        return key == nullptr ? ERROR_INVALID_HANDLE : ERROR_FILE_NOT_FOUND;
-    } else {
-        path = key->path;
-    }
-    std::u16string below = widen(subKey);
-    if (!path.empty() && !below.empty()) path += u'\\';
-    path += below;
-
+    // Only the machine hive is at hand, and only paths from its root are needed.
+    if (key != HKEY_LOCAL_MACHINE) return isPredefined(key) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
     std::vector<HiveValue> values;
-    if (!loadKey(path, values)) return ERROR_FILE_NOT_FOUND;
-    *result = new HKEY__{path, values};
+    if (!loadKey(widen(subKey), values)) return ERROR_FILE_NOT_FOUND;
+    *result = new HKEY__{values};
     return ERROR_SUCCESS;
 }
 

@@ -37,6 +37,7 @@ std::string TempDir::path(const std::string& name) const {
 }
 
 void TempDir::write(const std::string& name, const std::string& bytes) const {
+    fs::create_directories(fs::path(path(name)).parent_path());
     std::ofstream(path(name), std::ios::binary) << bytes;
 }
 

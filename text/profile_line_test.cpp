@@ -88,12 +88,10 @@ TEST(ProfileLine, ReportsReadErrors) {
     TempDir dir;
     dir.write("kyro.txt", "Name: X\n");
     std::FILE* file = openUnreadable(dir.path("kyro.txt"));
-    {
-        ProfileStream stream(file);
-        QString line;
-        bool blank;
-        EXPECT_EQ(readProfileLine(stream, line, blank), ReadResult::Error);
-    }
+    ProfileStream stream(file);
+    QString line;
+    bool blank;
+    EXPECT_EQ(readProfileLine(stream, line, blank), ReadResult::Error);
     std::fclose(file);
 }
 

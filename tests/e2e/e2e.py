@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the real profsync in a fresh folder and checks every byte it leaves.
 
-Each case gets its own folder with kyro.txt, a Wine prefix whose system.reg
+Each run gets its own folder with kyro.txt, a Wine prefix whose system.reg
 holds the driver's record, and a stand-in regedit.exe on PATH that records
 its arguments and the file it was handed.
 
@@ -11,80 +11,59 @@ its arguments and the file it was handed.
 import argparse
 import os
 import random
+import shutil
 import subprocess
 import sys
 import tempfile
 
-AUTHOR = "the profsync developers"
 CONTACT = "the profsync issue tracker"
 RECORD = "System\\CurrentControlSet\\Control\\Video\\{5A8A4A2E-0000}\\0000"
-SETTINGS = "HKEY_LOCAL_MACHINE\\" + RECORD + "\\KYRO\\Game Settings"
-
-LIST = (
-    "Date: 12.03.2006\n"
-    "\n"
-    "Name:   Quake III   Arena\n"
-    "  Typ: OpenGL\n"
-    "  Exe: quake3.exe\n"
-    '  "TextureBias"="2"\n'
-    '\t"Dither"="0"\n'
-    "\n"
-    "Name: Unreal Tournament\n"
-    "  Typ: Direct3D\n"
-    "  Exe: UnrealTournament.exe\n"
-    '  "VSync"="1"\n'
-)
-REG = (
-    "REGEDIT4\n"
-    "\n; Quake III Arena\n"
-    f"[{SETTINGS}\\OpenGL\\quake3.exe]\n"
-    '"UIDummyName"="Quake III Arena"\n'
-    '"TextureBias"="2"\n"Dither"="0"\n'
-    "\n; Unreal Tournament\n"
-    f"[{SETTINGS}\\Direct3D\\UnrealTournament.exe]\n"
-    '"UIDummyName"="Unreal Tournament"\n'
-    '"VSync"="1"\n'
-)
-
-ONE_PARAMETER = "You only could pass maximally one parameter. Press RETURN to exit program...\n"
-UNKNOWN = "Unknown parameter passed. Press RETURN to exit program...\n"
-CANNOT_OPEN = "Could not open kyro.txt to read. Press RETURN to exit program...\n"
-CANNOT_READ = "Could not read kyro.txt. Press RETURN to exit program...\n"
-CANNOT_CREATE = "Could not open profsync.reg to write. Press RETURN to exit program...\n"
-CANNOT_WRITE = "Could not write profsync.reg. Press RETURN to exit program...\n"
-NO_DRIVER = (
-    "It seems you don't have installed a PowerVR-Kyro graphic cards in your system.\n"
-    f"If this isn't right please contact {CONTACT}\n\n"
-    "Press RETURN to exit program...\n"
-)
-BAD_RECORD = (
-    "There was an error extracting the registry value.\n"
-    f"Please contact {CONTACT}\n\n"
-    "Press RETURN to exit program...\n"
-)
-IMPORT = (
-    "Update-File created.\n\n"
-    "New registry keys will be imported.\n"
-    'Please press "Yes" in the window\n\n'
-    "and then press RETURN to exit programme...\n"
-)
 
 
-def banner(file_date):
-    return (
-        "Updates and creates new game profiles for PowerVR-Kyro graphic cards\n\n"
-        f"Written by {AUTHOR}\n"
-        f"Errors and comments to {CONTACT}\n"
-        "Base file date: 04.04.2005\n"
-        f"Registry file date: {file_date}\n\n"
-    )
+def press(text):
+    return text + " Press RETURN to exit program...\n"
+
+
+ONE_PARAMETER = press("You only could pass maximally one parameter.")
+UNKNOWN = press("Unknown parameter passed.")
+CANNOT_OPEN = press("Could not open kyro.txt to read.")
+CANNOT_READ = press("Could not read kyro.txt.")
+CANNOT_CREATE = press("Could not open profsync.reg to write.")
+CANNOT_WRITE = press("Could not write profsync.reg.")
+NO_DRIVER = ("It seems you don't have installed a PowerVR-Kyro graphic cards in your system.\n"
+             f"If this isn't right please contact {CONTACT}\n\nPress RETURN to exit program...\n")
+BAD_RECORD = (f"There was an error extracting the registry value.\nPlease contact {CONTACT}\n\n"
+              "Press RETURN to exit program...\n")
+IMPORT = ('Update-File created.\n\nNew registry keys will be imported.\nPlease press "Yes" in the window\n\n'
+          "and then press RETURN to exit programme...\n")
+
+
+def banner(file_date="12.03.2006"):
+    return ("Updates and creates new game profiles for PowerVR-Kyro graphic cards\n\n"
+            f"Written by the profsync developers\nErrors and comments to {CONTACT}\n"
+            f"Base file date: 04.04.2005\nRegistry file date: {file_date}\n\n")
+
+
+def game(name, typ, exe, *values, record=RECORD, quoted=None):
+    settings = "HKEY_LOCAL_MACHINE\\" + record + "\\KYRO\\Game Settings"
+    return (f"\n; {name}\n[{settings}\\{typ}\\{exe}]\n" + f'"UIDummyName"="{quoted or name}"\n'
+            + "".join(v + "\n" for v in values))
+
+
+LIST = ("Date: 12.03.2006\n\nName:   Quake III   Arena\n  Typ: OpenGL\n  Exe: quake3.exe\n"
+        '  "TextureBias"="2"\n\t"Dither"="0"\n\nName: Unreal Tournament\n  Typ: Direct3D\n'
+        '  Exe: UnrealTournament.exe\n  "VSync"="1"\n')
+
+
+def reg(record=RECORD):
+    return ("REGEDIT4\n" + game("Quake III Arena", "OpenGL", "quake3.exe", '"TextureBias"="2"', '"Dither"="0"',
+                                record=record)
+            + game("Unreal Tournament", "Direct3D", "UnrealTournament.exe", '"VSync"="1"', record=record))
 
 
 def hive(record_line='"LatestDrvReg"="' + RECORD.replace("\\", "\\\\") + '"'):
-    return (
-        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
-        "[Software\\\\PowerVR\\\\KYRO] 1796587160\n#time=1dd85bc48949ce2\n" + record_line + "\n"
-    )
+    return ("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+            "[Software\\\\PowerVR\\\\KYRO] 1796587160\n#time=1dd85bc48949ce2\n" + record_line + "\n")
 
 
 class Failure(Exception):
@@ -93,204 +72,166 @@ class Failure(Exception):
 
 def expect(what, actual, wanted):
     if actual != wanted:
-        raise Failure(f"{what}:\n  got    {actual!r}\n  wanted {wanted!r}")
+        raise Failure(f"{what}:\n  got    {actual!r:.2000}\n  wanted {wanted!r:.2000}")
 
 
 class Run:
     """One run of the program in a fresh folder."""
 
-    def __init__(self, program, root, list_bytes=LIST, hive_text=None, args=(), stdin=b"\n", setup=None,
-                 wrapper=()):
-        self.folder = os.path.join(root, "work")
-        self.records = os.path.join(root, "records")
-        prefix = os.path.join(root, "prefix")
-        bin_dir = os.path.join(root, "bin")
-        for d in (self.folder, self.records, prefix, bin_dir):
-            os.makedirs(d)
-        if list_bytes is not None:
-            self.write("kyro.txt", list_bytes)
-        with open(os.path.join(prefix, "system.reg"), "w", encoding="utf-8", newline="") as f:
-            f.write(hive() if hive_text is None else hive_text)
-        regedit = os.path.join(bin_dir, "regedit.exe")
-        with open(regedit, "w") as f:
-            f.write('#!/bin/sh\nprintf "%s\\n" "$@" > "$E2E_RECORDS/args"\ncp profsync.reg "$E2E_RECORDS/handed.reg"\n')
-        os.chmod(regedit, 0o755)
-        if setup:
-            setup(self.folder)
-
-        env = dict(os.environ, WINEPREFIX=prefix, E2E_RECORDS=self.records,
-                   PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
-        done = subprocess.run([*wrapper, program, *args], cwd=self.folder, env=env, stdout=subprocess.PIPE,
-                              input=stdin, timeout=60)
-        self.code = done.returncode
-        self.out = done.stdout.decode("latin-1")
+    def __init__(self, program, list_bytes=LIST, hive_text=None, args=(), stdin=b"\n", setup=None, wrapper=()):
+        root = tempfile.mkdtemp(prefix="profsync-e2e-")
+        try:
+            self.folder, bin_dir, prefix = (os.path.join(root, d) for d in ("work", "bin", "prefix"))
+            for d in (self.folder, bin_dir, prefix):
+                os.makedirs(d)
+            if list_bytes is not None:
+                self.write("kyro.txt", list_bytes)
+            with open(os.path.join(prefix, "system.reg"), "w", encoding="utf-8", newline="") as f:
+                f.write(hive() if hive_text is None else hive_text)
+            with open(os.path.join(bin_dir, "regedit.exe"), "w") as f:
+                f.write('#!/bin/sh\nprintf "%s\\n" "$@" > ../args\ncp profsync.reg ../handed.reg\n')
+            os.chmod(os.path.join(bin_dir, "regedit.exe"), 0o755)
+            if setup:
+                setup(self.folder)
+            env = dict(os.environ, WINEPREFIX=prefix, PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""))
+            done = subprocess.run([*wrapper, program, *args], cwd=self.folder, env=env, stdout=subprocess.PIPE,
+                                  input=stdin, timeout=120)
+            self.code, self.out = done.returncode, done.stdout.decode("latin-1")
+            self.args, self.handed, self.left = (self.read(n) for n in ("../args", "../handed.reg", "profsync.reg"))
+        finally:
+            shutil.rmtree(root)
 
     def write(self, name, data):
         with open(os.path.join(self.folder, name), "wb") as f:
             f.write(data.encode("latin-1") if isinstance(data, str) else data)
 
-    def read(self, name, where=None):
-        path = os.path.join(where or self.folder, name)
+    def read(self, name):
+        path = os.path.join(self.folder, name)
         if not os.path.lexists(path):
             return None
+        if not os.path.isfile(path) or os.path.islink(path):
+            return "(not a file)"
         with open(path, "rb") as f:
             return f.read().decode("latin-1")
 
-    def exists(self, name):
-        return os.path.lexists(os.path.join(self.folder, name))
-
-    def expect_success(self, reg, file_date="12.03.2006", kept=False):
+    def expect_success(self, reg_text, file_date="12.03.2006", kept=False):
         expect("console", self.out, banner(file_date) + IMPORT)
         expect("exit code", self.code, 0)
-        expect("regedit arguments", self.read("args", self.records), "profsync.reg\n")
-        expect("file handed to regedit", self.read("handed.reg", self.records), reg)
-        expect("file afterwards", self.read("profsync.reg"), reg if kept else None)
+        expect("regedit arguments", self.args, "profsync.reg\n")
+        expect("file handed to regedit", self.handed, reg_text)
+        expect("file afterwards", self.left, reg_text if kept else None)
 
     def expect_failure(self, console):
         expect("console", self.out, console)
         expect("exit code", self.code, 1)
-        expect("regedit started", self.read("args", self.records), None)
-        expect("update file left", self.exists("profsync.reg"), False)
+        expect("regedit started", self.args, None)
+        expect("update file left", self.left, None)
 
 
-def game(name, typ, exe, *values):
-    return (f"\n; {name}\n[{SETTINGS}\\{typ}\\{exe}]\n" + f'"UIDummyName"="{name}"\n'
-            + "".join(v + "\n" for v in values))
+def case_runs(run):
+    run().expect_success(reg())
+    run(args=["/e"], stdin=b"").expect_success(reg(), kept=True)  # input at its end counts as RETURN
 
 
-# Each case takes a function that makes a Run in a fresh folder.
-
-def case_complete_run(run):
-    run().expect_success(REG)
-
-
-def case_keep_file(run):
-    r = run(args=["/e"])
-    r.expect_success(REG, kept=True)
-
-
-def case_stdin_at_end(run):
-    run(stdin=b"").expect_success(REG)
-
-
-def case_command_line(run):
+def case_refusals(run):
     run(args=["/e", "/e"]).expect_failure(ONE_PARAMETER)
     run(args=["a", "b", "c"], stdin=b"").expect_failure(ONE_PARAMETER)
     for arg in ["/E", "/e ", "-e", "", "/ex"]:
         run(args=[arg]).expect_failure(UNKNOWN)
-
-
-def case_missing_list(run):
     run(list_bytes=None).expect_failure(CANNOT_OPEN)
-
-
-def case_list_is_directory(run):
     run(list_bytes=None, setup=lambda d: os.mkdir(os.path.join(d, "kyro.txt"))).expect_failure(CANNOT_OPEN)
+    # Opens like any file, but every read of it fails.
+    unreadable = lambda d: os.symlink("/proc/self/mem", os.path.join(d, "kyro.txt"))
+    run(list_bytes=None, setup=unreadable).expect_failure(CANNOT_READ)
 
 
-def case_read_error(run):
-    # Opens like any file; every read of it fails.
-    link = lambda d: os.symlink("/proc/self/mem", os.path.join(d, "kyro.txt"))
-    run(list_bytes=None, setup=link).expect_failure(CANNOT_READ)
-
-
-def case_write_error(run):
+def case_write_errors(run):
     full = lambda d: os.symlink("/dev/full", os.path.join(d, "profsync.reg"))
-    run(setup=full).expect_failure(banner("12.03.2006") + CANNOT_WRITE)
+    run(setup=full).expect_failure(banner() + CANNOT_WRITE)
     in_the_way = lambda d: os.mkdir(os.path.join(d, "profsync.reg"))
     r = run(setup=in_the_way)
-    expect("console", r.out, banner("12.03.2006") + CANNOT_CREATE)
-    expect("exit code", r.code, 1)
+    expect("console", (r.out, r.code, r.args), (banner() + CANNOT_CREATE, 1, None))
 
 
-def case_registry_failures(run):
-    run(hive_text="").expect_failure(banner("12.03.2006") + NO_DRIVER)
-    run(hive_text=hive('"Other"="x"')).expect_failure(banner("12.03.2006") + BAD_RECORD)
-    run(hive_text=hive('"LatestDrvReg"="' + "x" * 255 + '"')).expect_failure(banner("12.03.2006") + BAD_RECORD)
-    run(hive_text=hive('"LatestDrvReg"=dword:00000001')).expect_failure(banner("12.03.2006") + BAD_RECORD)
-    ok = run(hive_text=hive('"LatestDrvReg"="' + "x" * 254 + '"'), list_bytes="")
-    expect("console", ok.out, banner("") + IMPORT)
-
-
-def case_long_lines(run):
-    value = '"Comment"="' + "long " * 2000 + 'end"'
-    r = run(list_bytes="Name: N\nTyp: T\nExe: e.exe\n" + value + "\n")
-    r.expect_success("REGEDIT4\n" + game("N", "T", "e.exe", value), file_date="")
-
-
-def case_quoted_name(run):
-    r = run(list_bytes='Name: The "Best" C:\\Game\\\nTyp: T\nExe: e.exe\n')
-    expect_reg = ('REGEDIT4\n\n; The "Best" C:\\Game\\\n' + f"[{SETTINGS}\\T\\e.exe]\n"
-                  + '"UIDummyName"="The \\"Best\\" C:\\\\Game\\\\"\n')
-    r.expect_success(expect_reg, file_date="")
-
-
-def case_bracket_lines(run):
-    r = run(list_bytes="Name: N\nTyp: T\nExe: e.exe\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
-                       "  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Evil]\n\"A\"=\"1\"\n")
-    r.expect_success("REGEDIT4\n" + game("N", "T", "e.exe", '"A"="1"'), file_date="")
-
-
-def case_key_values(run):
-    r = run(list_bytes="Date:01.01.2007\nName: A\nTyp:T\nExe:game.exe\nName:\nTyp: T\nExe: b.exe\nName\n")
-    r.expect_success("REGEDIT4\n" + game("A", "T", "game.exe") + game("", "T", "b.exe") + "\n; ",
-                     file_date="01.01.2007")
-
-
-def check_confined(reg):
-    """What any list must give: a REGEDIT4 file whose keys all lie below the settings key."""
-    expect("header", reg[:9], "REGEDIT4\n")
-    expect("NUL bytes", "\0" in reg, False)
-    for line in reg.split("\n"):
-        if line.startswith("["):
-            expect("key outside the settings key", line.startswith("[" + SETTINGS + "\\"), True)
-
-
-def case_hostile_lists(run):
-    garbage = bytes(random.Random(2006).getrandbits(8) for _ in range(200000))
-    for list_bytes in [garbage, garbage.replace(b"\n", b"\nExe: [-HKEY_LOCAL_MACHINE\\SOFTWARE\n")]:
-        r = run(list_bytes=list_bytes, args=["/e"])
-        expect("exit code", r.code, 0)
-        check_confined(r.read("profsync.reg"))
-
-    with_nuls = b"Name: A\0hidden\nTyp: T\0\nExe: e.exe\n\0\"X\"=\"1\"\n\"Y\"=\"2\"\0\n"
-    run(list_bytes=with_nuls).expect_success("REGEDIT4\n" + game("A", "T", "e.exe", '"Y"="2"'), file_date="")
-
-    huge = '"Blob"="' + "0123456789" * 1000000 + '"'
-    run(list_bytes="Name: N\nTyp: T\nExe: e.exe\n" + huge).expect_success(
-        "REGEDIT4\n" + game("N", "T", "e.exe", huge), file_date="")
-
-    run(list_bytes="Name: N").expect_success("REGEDIT4\n\n; N", file_date="")
-
-
-def case_damaged_hives(run):
+def case_hives(run):
+    record = lambda data: hive('"LatestDrvReg"=' + data)
     good = hive()
-    record_at = good.index('"LatestDrvReg"')
-    damaged = [
+    cases = [
         ("empty", "", NO_DRIVER),
         ("wrong first line", good.replace("Version 2", "Version 3", 1), NO_DRIVER),
         ("cut inside the key line", good[:good.index("KYRO]") + 2], NO_DRIVER),
         ("key line without ]", good.replace("KYRO]", "KYRO"), NO_DRIVER),
-        ("cut inside the value", good[:record_at + 30], BAD_RECORD),
-        ("string without its closing quote", good.rstrip("\n")[:-1] + "\n", BAD_RECORD),
-        ("hex list continued at the end", hive('"LatestDrvReg"=hex(1):41,00,\\'), BAD_RECORD),
-        ("line break in the record", hive('"LatestDrvReg"="Video\\n0000"'), BAD_RECORD),
+        ("no value", hive('"Other"="x"'), BAD_RECORD),
+        ("cut inside the value", good[:good.index('"LatestDrvReg"') + 30], BAD_RECORD),
+        ("no closing quote", good.rstrip("\n")[:-1] + "\n", BAD_RECORD),
+        ("hex list continued at the end", record("hex(1):41,00,\\"), BAD_RECORD),
+        ("255 bytes and a terminator", record('"' + "x" * 255 + '"'), BAD_RECORD),
+        ("255 bytes, none stored", record("hex(1):" + "78,00," * 254 + "78,00"), BAD_RECORD),
+        ("not a string", record("dword:00000001"), BAD_RECORD),
+        ("line break in the record", record('"Video\\n0000"'), BAD_RECORD),
+        ("254 bytes and a terminator", record('"' + "x" * 254 + '"'), "x" * 254),
+        ("REG_EXPAND_SZ, not expanded", record('str(2):"%Root%\\\\0"'), "%Root%\\0"),
+        ("no terminator stored", record("hex(1):41,00,42,00"), "AB"),
+        ("a NUL inside", record('"Vid\\0eo"'), "Vid"),
+        ("empty record", record('""'), ""),
     ]
-    for what, text, message in damaged:
+    for what, text, outcome in cases:
         try:
-            run(hive_text=text).expect_failure(banner("12.03.2006") + message)
+            r = run(hive_text=text, list_bytes="Name: N\nTyp: T\nExe: e\n")
+            if outcome in (NO_DRIVER, BAD_RECORD):
+                r.expect_failure(banner("") + outcome)
+            else:
+                r.expect_success("REGEDIT4\n" + game("N", "T", "e", record=outcome), file_date="")
         except Failure as failure:
             raise Failure(f"{what}: {failure}")
 
 
+def case_mended(run):
+    cases = [
+        ("a line of any length is one line", "Name: N\nTyp: T\nExe: e.exe\n" + '"C"="' + "long " * 2000 + 'end"',
+         game("N", "T", "e.exe", '"C"="' + "long " * 2000 + 'end"')),
+        ("names as string data", 'Name: The "Best" C:\\Game\\\nTyp: T\nExe: e.exe\n',
+         game('The "Best" C:\\Game\\', "T", "e.exe", quoted='The \\"Best\\" C:\\\\Game\\\\')),
+        ("key lines dropped", "Name: N\nTyp: T\nExe: e.exe\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
+         '  [HKEY_LOCAL_MACHINE\\SOFTWARE\\Evil]\nExe: [-HKEY_LOCAL_MACHINE\\SOFTWARE\n"A"="1"\n',
+         game("N", "T", "e.exe", '"A"="1"')),
+        ("values after the colon", "Date:01.01.2007\nName: A\nTyp:T\nExe:game.exe\nName:\nTyp: T\nExe: b.exe\nName\n",
+         game("A", "T", "game.exe") + game("", "T", "b.exe") + "\n; "),
+        ("NUL bytes end a line's text", "Name: A\0hidden\nTyp: T\0\nExe: e.exe\n\0\"X\"=\"1\"\n\"Y\"=\"2\"\0\n",
+         game("A", "T", "e.exe", '"Y"="2"')),
+        ("no line end at all", "Name: N", "\n; N"),
+    ]
+    for what, list_text, reg_text in cases:
+        try:
+            date = "01.01.2007" if list_text.startswith("Date") else ""
+            run(list_bytes=list_text).expect_success("REGEDIT4\n" + reg_text, file_date=date)
+        except Failure as failure:
+            raise Failure(f"{what}: {failure}")
+
+
+def case_hostile_lists(run):
+    garbage = bytes(random.Random(2006).getrandbits(8) for _ in range(200000))
+    huge = '"Blob"="' + "0123456789" * 1000000 + '"'
+    run(list_bytes="Name: N\nTyp: T\nExe: e.exe\n" + huge).expect_success(
+        "REGEDIT4\n" + game("N", "T", "e.exe", huge), file_date="")
+    for list_bytes in [garbage, garbage.replace(b"\n", b"\nExe: [-HKEY_LOCAL_MACHINE\\SOFTWARE\n")]:
+        r = run(list_bytes=list_bytes, args=["/e"])
+        expect("exit code", r.code, 0)
+        expect("header", r.left[:9], "REGEDIT4\n")
+        expect("NUL bytes", "\0" in r.left, False)
+        settings = "[HKEY_LOCAL_MACHINE\\" + RECORD + "\\KYRO\\Game Settings\\"
+        outside = [line for line in r.left.split("\n") if line.startswith("[") and not line.startswith(settings)]
+        expect("keys outside the settings key", outside, [])
+
+
 def case_memory(run):
-    # Any leak or bad access on a complete run, or on a run that fails late, fails the case.
+    # A leak or a bad access on a complete run, or on a run that fails late, fails the case.
     valgrind = ["valgrind", "-q", "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
                 "--error-exitcode=99"]
-    run(wrapper=valgrind).expect_success(REG)
+    run(wrapper=valgrind).expect_success(reg())
     run(wrapper=valgrind, list_bytes=LIST * 200, args=["/e"]).expect_success(
-        "REGEDIT4\n" + REG[len("REGEDIT4\n"):] * 200, kept=True)
-    run(wrapper=valgrind, hive_text=hive('"Other"="x"')).expect_failure(banner("12.03.2006") + BAD_RECORD)
+        "REGEDIT4\n" + reg()[len("REGEDIT4\n"):] * 200, kept=True)
+    run(wrapper=valgrind, hive_text=hive('"Other"="x"')).expect_failure(banner() + BAD_RECORD)
 
 
 def main():
@@ -299,22 +240,11 @@ def main():
     parser.add_argument("case")
     options = parser.parse_args()
     program = os.path.abspath(options.program)
-    test = globals()["case_" + options.case]
-
-    def run(**kwargs):
-        root = tempfile.mkdtemp(prefix="profsync-e2e-")
-        cleanup.append(root)
-        return Run(program, root, **kwargs)
-
-    cleanup = []
     try:
-        test(run)
+        globals()["case_" + options.case](lambda **kwargs: Run(program, **kwargs))
     except Failure as failure:
         print(f"FAIL {options.case}: {failure}")
         return 1
-    finally:
-        for root in cleanup:
-            subprocess.run(["rm", "-rf", root])
     print(f"ok {options.case}")
     return 0
 

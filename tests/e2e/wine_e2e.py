@@ -14,8 +14,8 @@ import subprocess
 import sys
 import tempfile
 
-from e2e import (BAD_RECORD, CANNOT_OPEN, IMPORT, LIST, NO_DRIVER, ONE_PARAMETER, UNKNOWN, Failure,
-                 banner, expect)
+from e2e import (BAD_RECORD, CANNOT_OPEN, IMPORT, LIST, NO_DRIVER, ONE_PARAMETER, UNKNOWN, Failure, banner,
+                 expect, game, reg)
 
 # Wine keeps ...\Control\Video volatile and refuses imports below it, so the
 # record here points at an ordinary key.
@@ -24,18 +24,7 @@ DRIVER_KEY = "HKLM\\Software\\PowerVR\\KYRO"
 SETTINGS = "HKEY_LOCAL_MACHINE\\" + RECORD + "\\KYRO\\Game Settings"
 QUOTED = 'Say "Hi" C:\\Games\\'
 WINE_LIST = LIST + f"\nName: {QUOTED}\nTyp: Misc\nExe: say.exe\n"
-WINE_REG = (
-    "REGEDIT4\n"
-    "\n; Quake III Arena\n"
-    f"[{SETTINGS}\\OpenGL\\quake3.exe]\n"
-    '"UIDummyName"="Quake III Arena"\n"TextureBias"="2"\n"Dither"="0"\n'
-    "\n; Unreal Tournament\n"
-    f"[{SETTINGS}\\Direct3D\\UnrealTournament.exe]\n"
-    '"UIDummyName"="Unreal Tournament"\n"VSync"="1"\n'
-    f"\n; {QUOTED}\n"
-    f"[{SETTINGS}\\Misc\\say.exe]\n"
-    '"UIDummyName"="Say \\"Hi\\" C:\\\\Games\\\\"\n'
-)
+WINE_REG = reg(RECORD) + game(QUOTED, "Misc", "say.exe", record=RECORD, quoted='Say \\"Hi\\" C:\\\\Games\\\\')
 
 
 class Wine:
@@ -44,129 +33,96 @@ class Wine:
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
 
     def run(self, *args, stdin=b"", cwd=None):
-        # Output goes through files, not pipes: Wine's own services, started by
-        # whichever program comes first, inherit its handles and would hold a
-        # pipe open for as long as they live.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            done = subprocess.run([self.wine, *args], cwd=cwd, env=self.env, input=stdin,
-                                  stdout=out, stderr=err, timeout=300)
+        """(exit code, standard output less CR). Output goes through a file, not a pipe: Wine's
+        services, started by whichever program comes first, inherit its handles and keep a pipe open."""
+        with tempfile.TemporaryFile() as out:
+            done = subprocess.run([self.wine, *args], cwd=cwd, env=self.env, input=stdin, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=300)
             out.seek(0)
-            done.stdout = out.read()
-        return done
+            return done.returncode, out.read().decode("latin-1").replace("\r\n", "\n")
 
-    def reg(self, *args):
-        done = self.run("reg", *args)
-        return done.returncode, done.stdout.decode("latin-1").replace("\r\n", "\n")
+    def server(self, *args):
+        server = os.path.join(os.path.dirname(self.wine), "wineserver64")
+        # The server outlives this call: it must not hold the test's output open.
+        subprocess.run([server if os.path.exists(server) else "wineserver", *args], env=self.env, timeout=300,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def set_record(self, kind="REG_SZ", data=RECORD):
-        self.reg("delete", DRIVER_KEY, "/f")
+        """The driver's record, or its absence; no settings imported yet."""
+        self.run("reg", "delete", DRIVER_KEY, "/f")
         if kind is not None:
-            self.reg("add", DRIVER_KEY, "/f")
+            self.run("reg", "add", DRIVER_KEY, "/f")
         if data is not None:
-            code, _ = self.reg("add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", kind, "/d", data, "/f")
-            expect("reg add", code, 0)
-        self.reg("delete", "HKLM\\" + RECORD, "/f")
+            expect("reg add", self.run("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", kind, "/d", data,
+                                       "/f")[0], 0)
+        self.run("reg", "delete", "HKLM\\" + RECORD, "/f")
 
-
-class Session:
-    """One run of profsync.exe in a fresh folder."""
-
-    def __init__(self, wine, program, list_text=WINE_LIST, args=(), stdin=b"\n"):
-        self.folder = tempfile.mkdtemp(prefix="profsync-wine-")
+    def session(self, program, list_text=WINE_LIST, args=(), stdin=b"\n"):
+        """(exit code, console, profsync.reg afterwards) of one run in a fresh folder."""
+        folder = tempfile.mkdtemp(prefix="profsync-wine-")
         try:
             if list_text is not None:
-                with open(os.path.join(self.folder, "kyro.txt"), "w", newline="\r\n") as f:
+                with open(os.path.join(folder, "kyro.txt"), "w", newline="\r\n") as f:
                     f.write(list_text)
-            done = wine.run(program, *args, stdin=stdin, cwd=self.folder)
-            self.code = done.returncode
-            self.out = done.stdout.decode("latin-1").replace("\r\n", "\n")
-            path = os.path.join(self.folder, "profsync.reg")
-            self.reg = open(path, "rb").read().decode("latin-1") if os.path.exists(path) else None
+            code, out = self.run(program, *args, stdin=stdin, cwd=folder)
+            path, left = os.path.join(folder, "profsync.reg"), None
+            if os.path.exists(path):
+                with open(path, "rb") as f:
+                    left = f.read().decode("latin-1")
+            return code, out, left
         finally:
-            shutil.rmtree(self.folder)
-
-    def expect_failure(self, console):
-        expect("console", self.out, console)
-        expect("exit code", self.code, 1)
-        expect("update file left", self.reg, None)
-
-
-def imported(wine):
-    """The settings key's subtree as `reg query /s` lists it."""
-    return wine.reg("query", SETTINGS, "/s")[1]
-
-
-def wineserver(wine, *args):
-    server = os.path.join(os.path.dirname(wine.wine), "wineserver64")
-    # The server outlives this call: it must not hold the test's output open.
-    subprocess.run([server if os.path.exists(server) else "wineserver", *args], env=wine.env, timeout=300,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            shutil.rmtree(folder)
 
 
 def case_boot(wine, program):
     shutil.rmtree(wine.env["WINEPREFIX"], ignore_errors=True)
-    done = wine.run("wineboot", "-i")
-    expect("wineboot", done.returncode, 0)
-    # A server that stays up between the cases' many short runs, instead of
-    # one that quits and restarts Wine's services each time; `stop` ends it,
-    # and it ends by itself a minute after the last run if `stop` never comes.
-    wineserver(wine, "-w")
-    wineserver(wine, "-p60")
+    expect("wineboot", wine.run("wineboot", "-i")[0], 0)
+    # One server for all the cases' short runs, instead of one that quits and restarts Wine's
+    # services each time; `stop` ends it, or it ends a minute after the last run.
+    wine.server("-w")
+    wine.server("-p60")
     wine.run("cmd", "/c", "exit")  # starts Wine's services for all the cases
 
 
 def case_stop(wine, program):
-    wineserver(wine, "-k")
+    wine.server("-k")
 
 
-def case_complete_run(wine, program):
+def case_runs(wine, program):
     wine.set_record()
-    s = Session(wine, program)
-    expect("console", s.out, banner("12.03.2006") + IMPORT)
-    expect("exit code", s.code, 0)
-    expect("update file left", s.reg, None)
-    listing = imported(wine)
-    for line in [
+    expect("run", wine.session(program), (0, banner() + IMPORT, None))
+    listing = wine.run("reg", "query", SETTINGS, "/s")[1]
+    for key in [
         f"{SETTINGS}\\OpenGL\\quake3.exe\n    Dither    REG_SZ    0\n    TextureBias    REG_SZ    2\n"
         "    UIDummyName    REG_SZ    Quake III Arena\n",
         f"{SETTINGS}\\Direct3D\\UnrealTournament.exe\n    UIDummyName    REG_SZ    Unreal Tournament\n"
         "    VSync    REG_SZ    1\n",
         f"{SETTINGS}\\Misc\\say.exe\n    UIDummyName    REG_SZ    {QUOTED}\n",
     ]:
-        if line not in listing:
-            raise Failure(f"not imported:\n{line}\nregistry holds:\n{listing}")
+        if key not in listing:
+            raise Failure(f"not imported:\n{key}\nregistry holds:\n{listing}")
 
-
-def case_keep_file(wine, program):
     wine.set_record()
-    s = Session(wine, program, args=["/e"], stdin=b"")
-    expect("console", s.out, banner("12.03.2006") + IMPORT)
-    expect("exit code", s.code, 0)
-    expect("kept file, CR LF line ends", s.reg, WINE_REG.replace("\n", "\r\n"))
-    if "say.exe" not in imported(wine):
-        raise Failure("the kept file was not imported")
-
-
-def case_registry_failures(wine, program):
-    failures = [
-        (None, None, NO_DRIVER),                 # no driver key
-        ("REG_SZ", None, BAD_RECORD),            # the key without its value
-        ("REG_SZ", "x" * 255, BAD_RECORD),       # does not fit 255 bytes with its terminator
-        ("REG_DWORD", "1", BAD_RECORD),          # not a string
-    ]
-    for kind, data, message in failures:
-        wine.set_record(kind, data)
-        Session(wine, program).expect_failure(banner("12.03.2006") + message)
-    wine.set_record("REG_EXPAND_SZ", RECORD)
-    expect("exit code with REG_EXPAND_SZ", Session(wine, program).code, 0)
+    kept = (0, banner() + IMPORT, WINE_REG.replace("\n", "\r\n"))  # stdin at its end counts as RETURN
+    expect("run with /e", wine.session(program, args=["/e"], stdin=b""), kept)
+    expect("kept file imported", "say.exe" in wine.run("reg", "query", SETTINGS, "/s")[1], True)
 
 
 def case_refusals(wine, program):
-    wine.set_record()
-    Session(wine, program, args=["/e", "/e"]).expect_failure(ONE_PARAMETER)
-    Session(wine, program, args=["/E"]).expect_failure(UNKNOWN)
-    Session(wine, program, list_text=None).expect_failure(CANNOT_OPEN)
-    Session(wine, program, list_text=None, stdin=b"").expect_failure(CANNOT_OPEN)
+    records = [
+        (None, None, NO_DRIVER),            # no driver key
+        ("REG_SZ", None, BAD_RECORD),       # the key without its value
+        ("REG_SZ", "x" * 255, BAD_RECORD),  # does not fit 255 bytes with its terminator
+        ("REG_DWORD", "1", BAD_RECORD),     # not a string
+    ]
+    for kind, data, message in records:
+        wine.set_record(kind, data)
+        expect(f"record {kind} {data!r:.10}", wine.session(program), (1, banner() + message, None))
+    wine.set_record("REG_EXPAND_SZ", RECORD)
+    expect("REG_EXPAND_SZ record", wine.session(program)[0], 0)
+    expect("two arguments", wine.session(program, args=["/e", "/e"]), (1, ONE_PARAMETER, None))
+    expect("/E", wine.session(program, args=["/E"]), (1, UNKNOWN, None))
+    expect("no kyro.txt", wine.session(program, list_text=None, stdin=b""), (1, CANNOT_OPEN, None))
 
 
 def main():
