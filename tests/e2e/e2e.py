@@ -234,19 +234,25 @@ def case_memory(run):
     run(wrapper=valgrind, hive_text=hive('"Other"="x"')).expect_failure(banner() + BAD_RECORD)
 
 
+def run_case(name, test):
+    """Runs one case and reports it as CTest reads it: exit code 0 or 1."""
+    try:
+        test()
+    except Failure as failure:
+        print(f"FAIL {name}: {failure}")
+        return 1
+    print(f"ok {name}")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("case")
     options = parser.parse_args()
     program = os.path.abspath(options.program)
-    try:
-        globals()["case_" + options.case](lambda **kwargs: Run(program, **kwargs))
-    except Failure as failure:
-        print(f"FAIL {options.case}: {failure}")
-        return 1
-    print(f"ok {options.case}")
-    return 0
+    test = globals()["case_" + options.case]
+    return run_case(options.case, lambda: test(lambda **kwargs: Run(program, **kwargs)))
 
 
 if __name__ == "__main__":

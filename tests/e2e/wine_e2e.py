@@ -15,7 +15,7 @@ import sys
 import tempfile
 
 from e2e import (BAD_RECORD, CANNOT_OPEN, IMPORT, LIST, NO_DRIVER, ONE_PARAMETER, UNKNOWN, Failure, banner,
-                 expect, game, reg)
+                 expect, game, reg, run_case)
 
 # Wine keeps ...\Control\Video volatile and refuses imports below it, so the
 # record here points at an ordinary key.
@@ -133,13 +133,8 @@ def main():
     parser.add_argument("case")
     options = parser.parse_args()
     wine = Wine(options.wine, os.path.abspath(options.prefix))
-    try:
-        globals()["case_" + options.case](wine, os.path.abspath(options.program))
-    except Failure as failure:
-        print(f"FAIL {options.case}: {failure}")
-        return 1
-    print(f"ok {options.case}")
-    return 0
+    test = globals()["case_" + options.case]
+    return run_case(options.case, lambda: test(wine, os.path.abspath(options.program)))
 
 
 if __name__ == "__main__":
