@@ -78,10 +78,6 @@ char* QString::operator+=(const char* s) {
     return text_;
 }
 
-std::ptrdiff_t QString::length() const {
-    return static_cast<std::ptrdiff_t>(std::strlen(text_));
-}
-
 char* QString::grow(std::size_t size) {
     std::size_t capacity = capacity_ < 256 ? 256 : capacity_;
     while (capacity < size) capacity *= 2;

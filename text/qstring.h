@@ -21,8 +21,6 @@ public:
     /// Appends s and returns the new array.
     char* operator+=(const char* s);
 
-    std::ptrdiff_t length() const;
-
     /// Index of the first c, or -1 when c does not occur (the terminator is
     /// not part of the text).
     std::ptrdiff_t find(char c) const {

@@ -11,8 +11,6 @@ TEST(QString, FindsOnlyCharactersOfTheText) {
     EXPECT_EQ(QString("abc").find(':'), -1);
     EXPECT_EQ(QString().find(':'), -1);
     EXPECT_EQ(QString("abc").find('\0'), -1);  // the terminator is not part of the text
-    EXPECT_EQ(QString("abc").length(), 3);
-    EXPECT_EQ(QString("").length(), 0);
 }
 
 TEST(QString, AppendingAndAssigningOwnTheirText) {
