@@ -41,11 +41,8 @@ std::FILE* openProfileList() {
 QString readFileDate(QString& line) {
     std::FILE* file = openProfileList();
     QString fileDate;
-    bool read;
-    {
-        ProfileStream stream(file);
-        read = scanDate(stream, line, fileDate);
-    }
+    ProfileStream stream(file);
+    bool read = scanDate(stream, line, fileDate);
     std::fclose(file);
     if (!read) failWith({kCannotReadList});
     return fileDate;
@@ -67,11 +64,8 @@ void createUpdateFile(QString& line, const QString& settingsKeyPath) {
         failWith({"Could not open profsync.reg to write. Press RETURN to exit program..."});
     }
 
-    WriteOutcome outcome;
-    {
-        ProfileStream stream(profile);
-        outcome = writeUpdateFile(stream, update, line, settingsKeyPath);
-    }
+    ProfileStream stream(profile);
+    WriteOutcome outcome = writeUpdateFile(stream, update, line, settingsKeyPath);
     // Buffered data reaches the disk only here, so the close decides as much as any write.
     bool closed = std::fclose(update) == 0;
     std::fclose(profile);

@@ -4,6 +4,7 @@
 
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,6 +158,10 @@ bool parseString(const char*& p, const char* end, char close, std::u16string& ou
     return false;
 }
 
+void skipBlanks(const char*& p, const char* end) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+}
+
 bool startsWith(const char* p, const char* end, const char* prefix) {
     std::size_t n = std::strlen(prefix);
     return static_cast<std::size_t>(end - p) >= n && std::memcmp(p, prefix, n) == 0;
@@ -198,7 +203,7 @@ private:
 // backslash. False when it is malformed or still continued at the end of the file.
 bool parseHexList(const char* p, const char* end, Lines& lines, std::vector<unsigned char>& data) {
     for (;;) {
-        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        skipBlanks(p, end);
         if (p == end) return true;
         if (*p == '\\') {
             if (!lines.next(p, end)) return false;
@@ -207,7 +212,7 @@ bool parseHexList(const char* p, const char* end, Lines& lines, std::vector<unsi
         DWORD byte;
         if (!parseHex(p, end, 2, byte)) return false;
         data.push_back(static_cast<unsigned char>(byte));
-        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        skipBlanks(p, end);
         if (p < end && *p == ',') ++p;
         else if (p < end && *p != '\\') return false;
     }
@@ -282,7 +287,7 @@ bool loadKey(const std::u16string& path, std::vector<HiveValue>& values) {
     bool inKey = false;
     while (lines.next(begin, end)) {
         const char* p = begin;
-        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        skipBlanks(p, end);
         if (p == end) continue;
         if (*p == '[') {
             std::u16string keyPath;
@@ -293,23 +298,16 @@ bool loadKey(const std::u16string& path, std::vector<HiveValue>& values) {
                 found = true;
             }
         } else if (inKey && (*p == '"' || *p == '@')) {
-            HiveValue value;
-            if (*p == '"') {
-                ++p;
-                if (!parseString(p, end, '"', value.name)) continue;
+            HiveValue value;  // '@' is the default value, whose name is empty
+            if (*p++ == '"' && !parseString(p, end, '"', value.name)) continue;
+            if (p == end || *p != '=' || !parseData(p + 1, end, lines, value)) continue;
+            auto same = [&](const HiveValue& old) { return sameName(old.name, value.name); };
+            auto old = std::find_if(values.begin(), values.end(), same);
+            if (old != values.end()) {
+                *old = value;  // a later line for the same name wins
             } else {
-                ++p;
+                values.push_back(value);
             }
-            if (p == end || *p != '=') continue;
-            if (!parseData(p + 1, end, lines, value)) continue;
-            bool replaced = false;
-            for (HiveValue& old : values) {
-                if (sameName(old.name, value.name)) {
-                    old = value;
-                    replaced = true;
-                }
-            }
-            if (!replaced) values.push_back(value);
         }
     }
     return found;

@@ -52,9 +52,7 @@ ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank) {
         // Every scan stops at a '\n': the line's own, or the one behind the block.
         const unsigned char* p = stream.block_ + stream.pos_;
         const unsigned char* const blockEnd = stream.block_ + stream.end_;
-        if (textEnded) {
-            p = static_cast<const unsigned char*>(std::memchr(p, '\n', blockEnd - p + 1));
-        } else {
+        if (!textEnded) {
             // Normalising never lengthens the text: the rest of the block always fits.
             out = line.reserve(count + (stream.end_ - stream.pos_) + 1);
             char* o = out + count;
@@ -79,7 +77,6 @@ ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank) {
                         break;
                     case kEndOfText:
                         textEnded = true;
-                        p = static_cast<const unsigned char*>(std::memchr(p, '\n', blockEnd - p + 1));
                         scanning = false;
                         break;
                     case kLineEnd:
@@ -89,6 +86,7 @@ ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank) {
             }
             count = static_cast<std::size_t>(o - out);
         }
+        if (textEnded) p = static_cast<const unsigned char*>(std::memchr(p, '\n', blockEnd - p + 1));
 
         if (p < blockEnd) {  // the line's own line end
             if (!textEnded && count == 0) blank = true;
