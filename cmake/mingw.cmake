@@ -1,9 +1,9 @@
 # What both MinGW toolchain files share; they set MINGW_TRIPLE first. The
-# posix thread model is the one whose C++ library has std::mutex, which
-# GoogleTest needs.
+# win32 thread model links no threading runtime into the program: the posix
+# one's winpthreads imports functions that Windows XP does not have.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix)
+set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-win32)
 set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

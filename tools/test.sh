@@ -30,7 +30,7 @@ native() {
 }
 
 windows() {
-    need g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 python3 unzip
+    need g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 wine64 python3 unzip
     echo "== Windows x86 build (compiled only: this machine cannot run 32-bit code)"
     cmake --preset windows-x86
     cmake --build --preset windows-x86 -j "$jobs"
@@ -41,6 +41,7 @@ windows() {
     echo "== Windows package"
     (cd build-windows-x64 && cpack)
     unzip -l build-windows-x64/profsync-*-windows.zip
+    bash tools/check-windows-xp.sh build-windows-x64/profsync-*-windows.zip
 }
 
 sanitized() {
