@@ -7,8 +7,8 @@
 # A case is a folder. Its kyro.txt, and its profsync.reg when something stands in the update file's
 # way, go into a fresh working folder as they are (a file, a folder or a link). case.json holds the
 # exit code and, where they differ from the defaults, "args", "stdin", the driver's "record"
-# ([type, data]; [] for the driver's key without it; null for no driver key), "env", and why a case
-# is "native only". console.txt is the console text; expected.reg the update file the registry
+# ([type, data]; [] for the driver's key without it; null for no driver key), "env", "links" to make
+# in the working folder, and why a case is "native only". console.txt is the console text; expected.reg the update file the registry
 # editor gets; system.reg a Wine hive that replaces the one made from the record; registry.txt what
 # `reg query` shows of the settings key after the import under Wine.
 
@@ -137,8 +137,10 @@ def run_case(program, case, wine):
             source, target = os.path.join(case, name), os.path.join(folder, name)
             if os.path.isdir(source):
                 shutil.copytree(source, target)
-            elif os.path.lexists(source):
-                shutil.copy(source, target, follow_symlinks=False)
+            elif os.path.exists(source):
+                shutil.copy(source, target)
+        for name, target in spec.get("links", {}).items():
+            os.symlink(target, os.path.join(folder, name))
         out, code, checks = (wine.run if wine else run_native)(program, case, spec, work)
         kept = read(os.path.join(case, "expected.reg")) if code == 0 and spec.get("args") == ["/e"] else None
         checks.update({
