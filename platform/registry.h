@@ -9,6 +9,7 @@
 #else
 
 #include <cstdint>
+#include <string_view>
 
 typedef std::int32_t LONG;
 typedef std::uint32_t DWORD;
@@ -24,8 +25,6 @@ typedef HKEY* PHKEY;
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
-#define ERROR_INVALID_HANDLE 6L
-#define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MORE_DATA 234L
 
 #define KEY_READ 0x20019
@@ -37,18 +36,23 @@ typedef HKEY* PHKEY;
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
 
-/// Opens `subKey` below HKEY_LOCAL_MACHINE, the one key this layer knows.
+/// Opens `subKey` below HKEY_LOCAL_MACHINE, the one root this layer knows.
 /// ERROR_FILE_NOT_FOUND when the hive is missing, unreadable, not a Wine
 /// registry file, or does not hold the key.
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 
-/// Reads a value of an open key; a null or empty name is the default value.
-/// Strings arrive as 8-bit text: code points up to U+00FF as that byte, any
-/// other as '?'. ERROR_FILE_NOT_FOUND for a missing value; ERROR_MORE_DATA,
-/// with the size needed, when the data does not fit `*size` bytes.
+/// Reads a value of an open key into `data`, its type into `*type` and its
+/// size into `*size`. Strings arrive as 8-bit text: code points up to U+00FF
+/// as that byte, any other as '?'. ERROR_FILE_NOT_FOUND for a missing value;
+/// ERROR_MORE_DATA, with the size needed and nothing written, when the data
+/// does not fit `*size` bytes.
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                       LPDWORD size);
 
 LONG RegCloseKey(HKEY key);
+
+/// The key at `path` in `hive`, the text of a Wine hive file, as
+/// RegOpenKeyExA opens it from the file; null when the hive does not hold it.
+HKEY openHiveKey(std::string_view hive, LPCSTR path);
 
 #endif

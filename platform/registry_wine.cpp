@@ -1,6 +1,8 @@
 // The registry calls, answered from the machine hive that Wine keeps in
 // $WINEPREFIX/system.reg (or ~/.wine/system.reg). Read-only: the file is
-// read afresh at every open, and nothing is ever written back.
+// read afresh at every open, and nothing is ever written back. Answers what
+// the program asks: a key below HKEY_LOCAL_MACHINE, a named value into a
+// buffer with its type and size.
 
 #include "platform/registry.h"
 
@@ -25,16 +27,10 @@ namespace {
 
 const char kFirstLine[] = "WINE REGISTRY Version 2";
 
-bool isPredefined(HKEY key) {
-    std::uintptr_t handle = reinterpret_cast<std::uintptr_t>(key);
-    return handle >= 0x80000000u && handle <= 0x800000ffu;
-}
-
-// Names compare without regard to case, for ASCII and Latin-1 letters.
+// Names compare without regard to the case of ASCII letters: the program's
+// names are ASCII.
 char16_t fold(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-    if (c >= 0xe0 && c <= 0xfe && c != 0xf7) return static_cast<char16_t>(c - 32);
-    return c;
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
 }
 
 bool sameName(const std::u16string& a, const std::u16string& b) {
@@ -48,7 +44,7 @@ bool sameName(const std::u16string& a, const std::u16string& b) {
 // The caller's 8-bit names, taken as Latin-1.
 std::u16string widen(const char* text) {
     std::u16string wide;
-    for (; text != nullptr && *text != '\0'; ++text) wide += static_cast<unsigned char>(*text);
+    for (; *text != '\0'; ++text) wide += static_cast<unsigned char>(*text);
     return wide;
 }
 
@@ -70,17 +66,9 @@ bool parseHex(const char*& p, const char* end, int maxDigits, DWORD& value) {
     return digits > 0;
 }
 
-void appendCodePoint(std::u16string& out, std::uint32_t cp) {
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xd800 + (cp >> 10));
-        out += static_cast<char16_t>(0xdc00 + (cp & 0x3ff));
-    } else {
-        out += static_cast<char16_t>(cp);
-    }
-}
-
-// One UTF-8 sequence; a byte that starts no valid sequence becomes U+FFFD.
+// One UTF-8 sequence. A byte that starts no valid sequence becomes U+FFFD,
+// and so does a code point beyond U+FFFF: no 8-bit text holds either, and
+// both reach the program as one '?'.
 void decodeUtf8(const char*& p, const char* end, std::u16string& out) {
     unsigned char lead = static_cast<unsigned char>(*p++);
     if (lead < 0x80) {
@@ -107,7 +95,7 @@ void decodeUtf8(const char*& p, const char* end, std::u16string& out) {
         return;
     }
     p += more;
-    appendCodePoint(out, cp);
+    out += cp > 0xffff ? u'\xfffd' : static_cast<char16_t>(cp);
 }
 
 // A quoted text up to the unescaped `close`, which is consumed. False when the
@@ -182,7 +170,7 @@ std::vector<unsigned char> utf16le(const std::u16string& text) {
 // The hive file, line by line, with a CR before each line end dropped.
 class Lines {
 public:
-    explicit Lines(const std::string& text) : p_(text.data()), end_(text.data() + text.size()) {}
+    explicit Lines(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
 
     bool next(const char*& begin, const char*& end) {
         if (p_ == end_) return false;
@@ -273,17 +261,13 @@ std::string hivePath() {
 
 // Finds the key at `path` in the hive and collects its values. A key exists
 // when it is written itself or when a key below it is.
-bool loadKey(const std::u16string& path, std::vector<HiveValue>& values) {
-    std::string text;
-    std::string file = hivePath();
-    if (file.empty() || !readFile(file, text)) return false;
-
-    Lines lines(text);
+bool findKey(std::string_view hive, const std::u16string& path, std::vector<HiveValue>& values) {
+    Lines lines(hive);
     const char* begin;
     const char* end;
-    if (!lines.next(begin, end) || std::string(begin, end) != kFirstLine) return false;
+    if (!lines.next(begin, end) || std::string_view(begin, end - begin) != kFirstLine) return false;
 
-    bool found = path.empty();
+    bool found = false;
     bool inKey = false;
     while (lines.next(begin, end)) {
         const char* p = begin;
@@ -335,40 +319,38 @@ std::vector<unsigned char> narrow(const std::vector<unsigned char>& utf16) {
 
 }  // namespace
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
-    if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    // Only the machine hive is at hand, and only paths from its root are needed.
-    if (key != HKEY_LOCAL_MACHINE) return isPredefined(key) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
-    std::vector<HiveValue> values;
-    if (!loadKey(widen(subKey), values)) return ERROR_FILE_NOT_FOUND;
-    *result = new HKEY__{values};
-    return ERROR_SUCCESS;
+HKEY openHiveKey(std::string_view hive, LPCSTR path) {
+    HKEY key = new HKEY__;
+    if (findKey(hive, widen(path), key->values)) return key;
+    delete key;
+    return nullptr;
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD size) {
-    if (key == nullptr || isPredefined(key)) return ERROR_INVALID_HANDLE;
-    if (reserved != nullptr || (data != nullptr && size == nullptr)) return ERROR_INVALID_PARAMETER;
+LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
+    // Only the machine hive is at hand.
+    std::string hive;
+    std::string file = hivePath();
+    if (root != HKEY_LOCAL_MACHINE || file.empty() || !readFile(file, hive)) return ERROR_FILE_NOT_FOUND;
+    *result = openHiveKey(hive, subKey);
+    return *result != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
     std::u16string name = widen(valueName);
     for (const HiveValue& value : key->values) {
         if (!sameName(value.name, name)) continue;
         std::vector<unsigned char> bytes = isString(value.type) ? narrow(value.data) : value.data;
-        if (type != nullptr) *type = value.type;
-        if (size == nullptr) return ERROR_SUCCESS;
-        DWORD needed = static_cast<DWORD>(bytes.size());
-        if (data != nullptr && needed > *size) {
-            *size = needed;
-            return ERROR_MORE_DATA;
-        }
-        if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
-        *size = needed;
+        DWORD room = *size;
+        *type = value.type;
+        *size = static_cast<DWORD>(bytes.size());
+        if (*size > room) return ERROR_MORE_DATA;
+        std::copy(bytes.begin(), bytes.end(), data);
         return ERROR_SUCCESS;
     }
     return ERROR_FILE_NOT_FOUND;
 }
 
 LONG RegCloseKey(HKEY key) {
-    if (key == nullptr) return ERROR_INVALID_HANDLE;
-    if (!isPredefined(key)) delete key;
+    delete key;
     return ERROR_SUCCESS;
 }

@@ -4,13 +4,11 @@
 
 namespace {
 
+// Translates `list` into `update`, then closes both.
 WriteOutcome translate(std::FILE* list, std::FILE* update) {
-    WriteOutcome outcome;
-    {
-        ProfileStream stream(list);
-        QString line;
-        outcome = writeUpdateFile(stream, update, line, "HKEY_LOCAL_MACHINE\\D\\KYRO\\Game Settings");
-    }
+    ProfileStream stream(list);
+    QString line;
+    WriteOutcome outcome = writeUpdateFile(stream, update, line, "HKEY_LOCAL_MACHINE\\D\\KYRO\\Game Settings");
     std::fclose(update);
     std::fclose(list);
     return outcome;
