@@ -26,8 +26,10 @@ std::string translate(const std::uint8_t* data, std::size_t size) {
     {
         ProfileStream stream(list);
         QString line;
-        check(writeUpdateFile(stream, update, line, kPath) == WriteOutcome::Complete,
-              "a list in memory translates completely");
+        // A list that starts with a UTF-16 byte-order mark is refused at its first read.
+        bool utf16 = size >= 2 && ((data[0] == 0xff && data[1] == 0xfe) || (data[0] == 0xfe && data[1] == 0xff));
+        check(writeUpdateFile(stream, update, line, kPath) == (utf16 ? WriteOutcome::ReadFailed : WriteOutcome::Complete),
+              "a list in memory translates completely, unless it is UTF-16");
     }
     std::fclose(update);
     std::fclose(list);

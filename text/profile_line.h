@@ -10,6 +10,9 @@ enum class ReadResult { Line, End, Error };
 
 /// A profile list opened by the caller, read in large blocks. The caller
 /// keeps the FILE open while the reader is in use and closes it afterwards.
+/// The list is 8-bit text as Windows editors save it: a UTF-8 byte-order
+/// mark at its start is skipped, a UTF-16 one makes it unreadable, and it
+/// ends at its first Ctrl-Z, as Windows' text mode ends it.
 class ProfileStream {
 public:
     explicit ProfileStream(std::FILE* file) : file_(file) {}
@@ -25,6 +28,8 @@ private:
     static constexpr std::size_t kBlockSize = 64 * 1024;
 
     std::FILE* file_;
+    bool begun_ = false;  // the first block, which may start with a byte-order mark, is read
+    bool ended_ = false;  // the Ctrl-Z that ends the list is read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     unsigned char block_[kBlockSize + 1];  // the data, then always a '\n' that stops every scan
