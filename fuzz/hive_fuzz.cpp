@@ -17,8 +17,7 @@ std::string lookup(std::string_view hive, const char* keyPath, const char* value
     if (key == nullptr) return "no key";
     const DWORD guard = 16;
     std::string buffer(room + guard, '\x5a');
-    DWORD type = REG_SZ;
-    DWORD size = room;
+    DWORD type = REG_SZ, size = room;
     LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<LPBYTE>(&buffer[0]), &size);
     RegCloseKey(key);
     check(buffer.compare(room, guard, std::string(guard, '\x5a')) == 0, "nothing written past the buffer");

@@ -25,7 +25,8 @@ from pathlib import Path
 
 RECORD = "System\\CurrentControlSet\\Services\\KyroTest\\Device0"
 DRIVER_KEY = "HKLM\\Software\\PowerVR\\KYRO"
-HIVE_FORMS = {"REG_SZ": '"{}"', "REG_EXPAND_SZ": 'str(2):"{}"', "REG_DWORD": "dword:{}"}  # the dword in hexadecimal
+HIVE_FORMS = {"REG_SZ": lambda data: f'"{data}"', "REG_EXPAND_SZ": lambda data: f'str(2):"{data}"',
+              "REG_DWORD": lambda data: f"dword:{int(data):08x}"}
 
 
 # The bytes of a regular file as text; None for anything else.
@@ -36,7 +37,7 @@ def read(path):
 def hive(record):
     text = "WINE REGISTRY Version 2\n" + ("[Software\\\\PowerVR\\\\KYRO] 1\n" if record is not None else "")
     if record:
-        text += '"LatestDrvReg"=' + HIVE_FORMS[record[0]].format(record[1].replace("\\", "\\\\")) + "\n"
+        text += '"LatestDrvReg"=' + HIVE_FORMS[record[0]](record[1].replace("\\", "\\\\")) + "\n"
     return text
 
 
@@ -50,24 +51,23 @@ def waits_for_input(process):
     return False
 
 
-def run_native(program, case, spec, work):
+def run_native(program, case, settings, work):
     prefix, folder = work / "home" / ".wine", work / "folder"
     prefix.mkdir(parents=True)
-    (prefix / "system.reg").write_text(read(case / "system.reg") or hive(spec["record"]), encoding="latin-1")
-    # The registry editor: keeps what it was given.
-    (work / "regedit.exe").write_text('#!/bin/sh\necho "$@" >../args\ncp profsync.reg ../handed.reg\n')
+    (prefix / "system.reg").write_text(read(case / "system.reg") or hive(settings["record"]), encoding="latin-1")
+    # The registry editor: keeps the file it was given.
+    (work / "regedit.exe").write_text('#!/bin/sh\ncp "$1" ../handed.reg\n')
     (work / "regedit.exe").chmod(0o755)
     env = dict(os.environ, HOME=str(prefix.parent), WINEPREFIX=str(prefix), PATH=f"{work}:{os.environ['PATH']}")
-    env.update(spec.get("env", {}))
-    process = subprocess.Popen([program, *spec.get("args", [])], cwd=folder, env=env, stdin=subprocess.PIPE,
+    env.update(settings.get("env", {}))
+    process = subprocess.Popen([program, *settings.get("args", [])], cwd=folder, env=env, stdin=subprocess.PIPE,
                                stdout=subprocess.PIPE)
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
-    out = process.communicate(spec.get("stdin", "\n").encode(), timeout=120)[0].decode("latin-1")
+    out = process.communicate(settings.get("stdin", "\n").encode(), timeout=120)[0].decode("latin-1")
     expected = read(case / "expected.reg")
     return out, process.returncode, {
         "waits for RETURN before it ends": (waited, True),
         "update file while it waits": (waiting, expected),
-        "registry editor's arguments": (read(work / "args"), expected and "profsync.reg\n"),
         "update file handed to the registry editor": (read(work / "handed.reg"), expected)}
 
 
@@ -95,36 +95,35 @@ class Wine:
         subprocess.run([self.server, *args], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=300)
 
-    def run(self, program, case, spec, work):
-        record = spec["record"]
+    def run(self, program, case, settings, work):
+        record = settings["record"]
         self("reg", "delete", DRIVER_KEY, "/f")
         self("reg", "delete", "HKLM\\" + RECORD.rsplit("\\", 1)[0], "/f")  # what earlier cases imported
         if record is not None:
             self("reg", "add", DRIVER_KEY, "/f")
         if record:
-            data = str(int(record[1], 16)) if record[0] == "REG_DWORD" else record[1]
-            self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", data, "/f")
-        out, code = self(program, *spec.get("args", []), stdin=spec.get("stdin", "\n").encode(), cwd=work / "folder")
+            self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
+        out, code = self(program, *settings.get("args", []), stdin=settings.get("stdin", "\n").encode(), cwd=work / "folder")
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s")[0]
         return out, code, {"registry after the import": (query, registry)}
 
 
 def run_case(program, case, wine):
-    spec = {"record": ["REG_SZ", RECORD], **json.loads((case / "case.json").read_text())}
-    if wine and "native only" in spec:
-        return f"skip {case.name}: {spec['native only']}"
+    settings = {"record": ["REG_SZ", RECORD], **json.loads((case / "case.json").read_text())}
+    if wine and "native only" in settings:
+        return f"skip {case.name}: {settings['native only']}"
     work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
     try:
         folder = work / "folder"
         shutil.copytree(case, folder)
-        for name, target in spec.get("links", {}).items():
+        for name, target in settings.get("links", {}).items():
             (folder / name).symlink_to(target)
-        out, code, checks = (wine.run if wine else run_native)(program, case, spec, work)
-        kept = read(case / "expected.reg") if code == 0 and spec.get("args") == ["/e"] else None
+        out, code, checks = (wine.run if wine else run_native)(program, case, settings, work)
+        kept = read(case / "expected.reg") if code == 0 and settings.get("args") == ["/e"] else None
         checks.update({
             "console": (out, read(case / "console.txt")),
-            "exit code": (code, spec["exit"]),
+            "exit code": (code, settings["exit"]),
             "update file afterwards": (read(folder / "profsync.reg"),
                                        kept.replace("\n", "\r\n") if kept and wine else kept),
             "link left in its place": ((folder / "profsync.reg").is_symlink(), False)})
