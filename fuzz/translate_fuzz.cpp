@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "check.h"
@@ -18,8 +19,8 @@ const char kPath[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
 const std::string kDummy = "\"UIDummyName\"=\"";
 
 std::string translate(const std::uint8_t* data, std::size_t size) {
-    // fmemopen refuses an empty buffer; an empty list reads like /dev/null.
-    std::FILE* list = size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::fopen("/dev/null", "r");
+    // fmemopen may refuse an empty buffer; an empty file reads the same.
+    std::FILE* list = size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile();
     char* bytes = nullptr;
     std::size_t length = 0;
     std::FILE* update = open_memstream(&bytes, &length);
@@ -27,9 +28,9 @@ std::string translate(const std::uint8_t* data, std::size_t size) {
         ProfileStream stream(list);
         QString line;
         // A list that starts with a UTF-16 byte-order mark is refused at its first read.
-        bool utf16 = size >= 2 && ((data[0] == 0xff && data[1] == 0xfe) || (data[0] == 0xfe && data[1] == 0xff));
-        check(writeUpdateFile(stream, update, line, kPath) == (utf16 ? WriteOutcome::ReadFailed : WriteOutcome::Complete),
-              "a list in memory translates completely, unless it is UTF-16");
+        bool wide = size >= 2 && (!std::memcmp(data, "\xff\xfe", 2) || !std::memcmp(data, "\xfe\xff", 2));
+        WriteOutcome expected = wide ? WriteOutcome::ReadFailed : WriteOutcome::Complete;
+        check(writeUpdateFile(stream, update, line, kPath) == expected, "only a UTF-16 list is refused");
     }
     std::fclose(update);
     std::fclose(list);
@@ -52,20 +53,19 @@ bool wellFormedString(const std::string& line, std::size_t from) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string file = translate(data, size);
     check(file == translate(data, size), "the same list gives the same file");
-    check(file.compare(0, 9, "REGEDIT4\n") == 0, "the file starts with REGEDIT4 and a line end");
+    check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
     check(file.find('\0') == std::string::npos, "the file holds no NUL byte");
 
     // A list that spells the value's name itself (CRs vanish from lines) can copy a line that looks
     // like the writer's: only then is a "UIDummyName" line allowed not to be the writer's.
     std::string list(data, data + size);
     list.erase(std::remove(list.begin(), list.end(), '\r'), list.end());
-    bool listNamesDummy = list.find("UIDummyName") != std::string::npos;
     const std::string keyStart = std::string("[") + kPath + "\\";
     for (std::size_t start = 0, end; start < file.size(); start = end + 1) {
         end = std::min(file.find('\n', start), file.size());
         std::string line = file.substr(start, end - start);
-        if (line[0] == '[') check(line.compare(0, keyStart.size(), keyStart) == 0, "every key lies below the settings key");
-        if (line.compare(0, kDummy.size(), kDummy) == 0 && !listNamesDummy) {
+        if (line[0] == '[') check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
+        if (line.rfind(kDummy, 0) == 0 && list.find("UIDummyName") == std::string::npos) {
             check(wellFormedString(line, kDummy.size()), "the name is well-formed string data");
         }
     }

@@ -35,12 +35,13 @@ std::string query(const char* path, const char* value, DWORD room = 255) {
 TEST(WineRegistry, ReadsWhatWineserverWrites) {
     const char kyro[] = "SOFTWARE\\POWERVR\\kyro";  // names compare without regard to case
     const std::string cases[][3] = {
-        {kyro, "quote", "0 1 a\"b\\c \xe9 \xe9" "1 \xe9 ? ? ? ? ? ?( A2\a\b\x1b\f\n\r\t\vz\0"s},
+        {kyro, "quote", "0 1 a\"b\\c \xe9 \xe9" "1 \xe9 ? ? ? ? ? ?( ?? ?Q A2\a\a\b\x1b\f\n\r\t\vz\0"s},
         {kyro, "Str", "0 1 plain\0"s},
         {kyro, "Upper", "0 4 \x2a\xbc\0\0"s},
         {kyro, "Bin", "0 3 \x0a\xff"},
         {kyro, "Long", "0 3 \0\1\2\3\4\5\6\7\10\11\12\13\14\15\16\17\20\21\22\23\24\25\26\27\30"s},
         {kyro, "HEXSZ", "0 1 AB"},
+        {kyro, "Lone", "0 1 ?"},  // a lone high surrogate at the end of the data
         {kyro, "Xtr", "no value"},
         {kyro, "Outside", "no value"},
         {kyro, "Only", "no value"},  // in a key one letter apart
@@ -53,7 +54,7 @@ TEST(WineRegistry, ReadsWhatWineserverWrites) {
     EXPECT_EQ(query(kyro, "Str", 6), "0 1 plain\0"s);
     EXPECT_EQ(query(kyro, "Str", 5), "234 1 6 #####");  // too small: nothing written
     // Lines cut short anywhere give no value, never a wrong one.
-    for (const char* value : {"NoQuote", "T", "U", "V", "W", "X", "Y", "EndHex"}) {
+    for (const char* value : {"NoQuote", "T", "U", "V", "W", "X", "Y", "S2", "Z", "EndHex"}) {
         EXPECT_EQ(query(kyro, value), "no value") << value;
     }
     EXPECT_EQ(openHiveKey("WINE REGISTRY Version 3\n[Software\\\\PowerVR\\\\KYRO] 1\n", kyro), nullptr);

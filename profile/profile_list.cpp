@@ -1,7 +1,7 @@
 #include "profile/profile_list.h"
 
 bool scanDate(ProfileStream& stream, QString& line, QString& fileDate) {
-    bool blank = false;
+    bool blank;
     ReadResult result;
     while ((result = readProfileLine(stream, line, blank)) == ReadResult::Line) {
         if (blank) continue;

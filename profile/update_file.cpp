@@ -65,7 +65,7 @@ WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString&
     QString currentName;  // carries over to later games until the next name line
     bool lineOpen = false;  // a name or type piece left its line open for the next piece
     ReadResult result = ReadResult::End;
-    bool blank = false;
+    bool blank;
 
     out.put("REGEDIT4\n");
     while (out.ok() && (result = readProfileLine(profile, line, blank)) == ReadResult::Line) {

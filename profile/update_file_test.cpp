@@ -8,7 +8,7 @@ namespace {
 WriteOutcome translate(std::FILE* list, std::FILE* update) {
     ProfileStream stream(list);
     QString line;
-    WriteOutcome outcome = writeUpdateFile(stream, update, line, "HKEY_LOCAL_MACHINE\\D\\KYRO\\Game Settings");
+    WriteOutcome outcome = writeUpdateFile(stream, update, line, "HKEY_LOCAL_MACHINE\\D");
     std::fclose(update);
     std::fclose(list);
     return outcome;
@@ -20,5 +20,5 @@ TEST(UpdateFile, TellsWhichSideFailed) {
     // A folder opens as a stream on Linux, and then every read of it fails.
     EXPECT_EQ(translate(std::fopen("/", "r"), std::tmpfile()), WriteOutcome::ReadFailed);
     // A stream opened for reading takes no writes.
-    EXPECT_EQ(translate(std::fopen("/dev/null", "r"), std::fopen("/dev/null", "r")), WriteOutcome::WriteFailed);
+    EXPECT_EQ(translate(std::tmpfile(), std::fopen("/dev/null", "r")), WriteOutcome::WriteFailed);
 }

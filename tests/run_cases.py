@@ -22,6 +22,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
+from subprocess import DEVNULL, PIPE
 
 RECORD = "System\\CurrentControlSet\\Services\\KyroTest\\Device0"
 DRIVER_KEY = "HKLM\\Software\\PowerVR\\KYRO"
@@ -51,19 +52,18 @@ def waits_for_input(process):
     return False
 
 
-def run_native(program, case, settings, work):
+def run_native(program, case, setup, work):
     prefix, folder = work / "home" / ".wine", work / "folder"
     prefix.mkdir(parents=True)
-    (prefix / "system.reg").write_text(read(case / "system.reg") or hive(settings["record"]), encoding="latin-1")
+    (prefix / "system.reg").write_text(read(case / "system.reg") or hive(setup["record"]), encoding="latin-1")
     # The registry editor: keeps the file it was given.
     (work / "regedit.exe").write_text('#!/bin/sh\ncp "$1" ../handed.reg\n')
     (work / "regedit.exe").chmod(0o755)
-    env = dict(os.environ, HOME=str(prefix.parent), WINEPREFIX=str(prefix), PATH=f"{work}:{os.environ['PATH']}")
-    env.update(settings.get("env", {}))
-    process = subprocess.Popen([program, *settings.get("args", [])], cwd=folder, env=env, stdin=subprocess.PIPE,
-                               stdout=subprocess.PIPE)
+    env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
+           "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
+    process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE)
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
-    out = process.communicate(settings.get("stdin", "\n").encode(), timeout=120)[0].decode("latin-1")
+    out = process.communicate(setup["stdin"].encode(), timeout=120)[0].decode("latin-1")
     expected = read(case / "expected.reg")
     return out, process.returncode, {
         "waits for RETURN before it ends": (waited, True),
@@ -87,43 +87,43 @@ class Wine:
     def __call__(self, *args, stdin=b"", cwd=None):
         with tempfile.TemporaryFile() as out:
             code = subprocess.run([self.wine, *args], cwd=cwd, env=self.env, input=stdin, stdout=out,
-                                  stderr=subprocess.DEVNULL, timeout=300).returncode
+                                  stderr=DEVNULL, timeout=300).returncode
             out.seek(0)
             return out.read().decode("latin-1").replace("\r\n", "\n"), code
 
     def serve(self, *args):
-        subprocess.run([self.server, *args], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
+        subprocess.run([self.server, *args], env=self.env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
 
-    def run(self, program, case, settings, work):
-        record = settings["record"]
+    def run(self, program, case, setup, work):
+        record = setup["record"]
         self("reg", "delete", DRIVER_KEY, "/f")
         self("reg", "delete", "HKLM\\" + RECORD.rsplit("\\", 1)[0], "/f")  # what earlier cases imported
         if record is not None:
             self("reg", "add", DRIVER_KEY, "/f")
         if record:
             self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
-        out, code = self(program, *settings.get("args", []), stdin=settings.get("stdin", "\n").encode(), cwd=work / "folder")
+        out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder")
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s")[0]
         return out, code, {"registry after the import": (query, registry)}
 
 
 def run_case(program, case, wine):
-    settings = {"record": ["REG_SZ", RECORD], **json.loads((case / "case.json").read_text())}
-    if wine and "native only" in settings:
-        return f"skip {case.name}: {settings['native only']}"
+    setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "links": {},
+             **json.loads((case / "case.json").read_text())}
+    if wine and "native only" in setup:
+        return f"skip {case.name}: {setup['native only']}"
     work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
     try:
         folder = work / "folder"
         shutil.copytree(case, folder)
-        for name, target in settings.get("links", {}).items():
+        for name, target in setup["links"].items():
             (folder / name).symlink_to(target)
-        out, code, checks = (wine.run if wine else run_native)(program, case, settings, work)
-        kept = read(case / "expected.reg") if code == 0 and settings.get("args") == ["/e"] else None
+        out, code, checks = (wine.run if wine else run_native)(program, case, setup, work)
+        kept = read(case / "expected.reg") if code == 0 and setup["args"] == ["/e"] else None
         checks.update({
             "console": (out, read(case / "console.txt")),
-            "exit code": (code, settings["exit"]),
+            "exit code": (code, setup["exit"]),
             "update file afterwards": (read(folder / "profsync.reg"),
                                        kept.replace("\n", "\r\n") if kept and wine else kept),
             "link left in its place": ((folder / "profsync.reg").is_symlink(), False)})

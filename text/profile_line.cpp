@@ -25,6 +25,7 @@ constexpr std::array<ByteClass, 256> kClass = classify();
 ProfileStream::Fill ProfileStream::refill() {
     pos_ = 0;
     end_ = ended_ ? 0 : std::fread(block_, 1, kBlockSize, file_);
+    // Windows' text mode ends a file at its first Ctrl-Z; the list ends there on every system.
     if (const void* mark = std::memchr(block_, '\x1a', end_)) {
         end_ = static_cast<std::size_t>(static_cast<const unsigned char*>(mark) - block_);
         ended_ = true;
@@ -32,7 +33,8 @@ ProfileStream::Fill ProfileStream::refill() {
     if (!begun_) {
         begun_ = true;
         // UTF-16 is not the 8-bit text the list is made of: refused, not taken apart at its NULs.
-        if (end_ >= 2 && (std::memcmp(block_, "\xff\xfe", 2) == 0 || std::memcmp(block_, "\xfe\xff", 2) == 0)) {
+        if (end_ >= 2 &&
+            (std::memcmp(block_, "\xff\xfe", 2) == 0 || std::memcmp(block_, "\xfe\xff", 2) == 0)) {
             return Fill::Error;
         }
         if (end_ >= 3 && std::memcmp(block_, "\xef\xbb\xbf", 3) == 0) pos_ = 3;

@@ -59,11 +59,9 @@ QString& QString::operator=(const char* s) {
     std::size_t length = std::strlen(s);
     if (length < capacity_) {
         std::memmove(text_, s, length + 1);  // s may lie inside the text itself
-    } else if (length == 0) {
-        adopt(emptyText, 0);
-    } else {
+    } else if (length > 0) {
         adopt(copyOf(s, length), length + 1);
-    }
+    }  // else the text is the shared empty one already
     return *this;
 }
 

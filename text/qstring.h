@@ -21,10 +21,9 @@ public:
     /// Appends s and returns the new array.
     char* operator+=(const char* s);
 
-    /// Index of the first c, or -1 when c does not occur (the terminator is
-    /// not part of the text).
+    /// Index of the first c (not NUL), or -1 when c does not occur.
     std::ptrdiff_t find(char c) const {
-        const char* hit = c != '\0' ? std::strchr(text_, c) : nullptr;
+        const char* hit = std::strchr(text_, c);
         return hit != nullptr ? hit - text_ : -1;
     }
 
