@@ -41,7 +41,7 @@ TEST(WineRegistry, ReadsWhatWineserverWrites) {
         {kyro, "Bin", "0 3 \x0a\xff"},
         {kyro, "Long", "0 3 \0\1\2\3\4\5\6\7\10\11\12\13\14\15\16\17\20\21\22\23\24\25\26\27\30"s},
         {kyro, "HEXSZ", "0 1 AB"},
-        {kyro, "Lone", "0 1 ?"},  // a lone high surrogate at the end of the data
+        {kyro, "Lone", "0 1 ??"},  // a surrogate pair, then a lone high surrogate at the end
         {kyro, "Xtr", "no value"},
         {kyro, "Outside", "no value"},
         {kyro, "Only", "no value"},  // in a key one letter apart

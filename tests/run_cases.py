@@ -26,6 +26,7 @@ from subprocess import DEVNULL, PIPE
 
 RECORD = "System\\CurrentControlSet\\Services\\KyroTest\\Device0"
 DRIVER_KEY = "HKLM\\Software\\PowerVR\\KYRO"
+EDITOR_RAN = "(the registry editor ran)\n"
 HIVE_FORMS = {"REG_SZ": lambda data: f'"{data}"', "REG_EXPAND_SZ": lambda data: f'str(2):"{data}"',
               "REG_DWORD": lambda data: f"dword:{int(data):08x}"}
 
@@ -56,8 +57,8 @@ def run_native(program, case, setup, work):
     prefix, folder = work / "home" / ".wine", work / "folder"
     prefix.mkdir(parents=True)
     (prefix / "system.reg").write_text(read(case / "system.reg") or hive(setup["record"]), encoding="latin-1")
-    # The registry editor: keeps the file it was given.
-    (work / "regedit.exe").write_text('#!/bin/sh\ncp "$1" ../handed.reg\n')
+    # The registry editor: keeps the file it was given, and says when it ran.
+    (work / "regedit.exe").write_text(f'#!/bin/sh\ncp "$1" ../handed.reg\nprintf "{EDITOR_RAN}"\n')
     (work / "regedit.exe").chmod(0o755)
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
@@ -65,7 +66,8 @@ def run_native(program, case, setup, work):
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
     out = process.communicate(setup["stdin"].encode(), timeout=120)[0].decode("latin-1")
     expected = read(case / "expected.reg")
-    return out, process.returncode, {
+    return out.replace(EDITOR_RAN, ""), process.returncode, {
+        "the registry editor runs after the console text": (out.endswith(EDITOR_RAN), expected is not None),
         "waits for RETURN before it ends": (waited, True),
         "update file while it waits": (waiting, expected),
         "update file handed to the registry editor": (read(work / "handed.reg"), expected)}
