@@ -23,12 +23,11 @@ fail() {
     failed=1
 }
 
-# Imports, as "DLL function" lines.
-"$objdump" -p "$program" | awk '
-    /DLL Name:/ { dll = toupper($3); sub(/\.DLL$/, "", dll); next }
-    dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print dll, $3 }
-    /^$/ && listed { dll = "" }
-    { listed = dll != "" }' >"$work/imports"
+"$objdump" -p "$program" >"$work/headers"
+# Imports, as "DLL function" lines: each DLL's functions follow its name, up to a blank line.
+awk '/DLL Name:/ { dll = toupper($3); sub(/\.DLL$/, "", dll); next }
+     /^$/ { dll = "" }
+     dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print dll, $3 }' "$work/headers" >"$work/imports"
 [ -s "$work/imports" ] || fail "no imports read from $program"
 while read -r dll function; do
     list=$lists/$dll.txt
@@ -39,8 +38,8 @@ while read -r dll function; do
     fi
 done <"$work/imports"
 
-major=$("$objdump" -p "$program" | awk '$1 == "MajorSubsystemVersion" { print $2 }')
-minor=$("$objdump" -p "$program" | awk '$1 == "MinorSubsystemVersion" { print $2 }')
+major=$(awk '$1 == "MajorSubsystemVersion" { print $2 }' "$work/headers")
+minor=$(awk '$1 == "MinorSubsystemVersion" { print $2 }' "$work/headers")
 if [ "${major:-9}" -gt 4 ] || { [ "${major:-9}" -eq 4 ] && [ "${minor:-9}" -gt 0 ]; }; then
     fail "subsystem version $major.$minor: Windows 98, ME and 2000 need 4.0"
 fi
