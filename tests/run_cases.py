@@ -7,16 +7,20 @@
 # A case is a folder, and the program runs in a copy of it: its kyro.txt, and a profsync.reg when
 # something stands in the update file's way. case.json holds the exit code and, where they differ
 # from the defaults, "args", "stdin", the driver's "record" ([type, data]; [] for the driver's key
-# without it; null for no driver key), "env", "links" to make in the copy, and why a case is
-# "native only". console.txt is the console text; expected.reg the update file the registry editor
-# gets; system.reg a Wine hive that replaces the one made from the record; registry.txt what
-# `reg query` shows of the settings key after the import under Wine.
+# without it; null for no driver key), "env", "links" (symbolic) and "hard links" to make in the
+# copy, files to make "read only", a "file size limit" in bytes, and why a case is "native only".
+# console.txt is the console text; expected.reg the update file the registry editor gets;
+# system.reg a Wine hive that replaces the one made from the record; registry.txt what `reg query`
+# shows of the settings key after the import under Wine. Whatever else the folder holds must be
+# exactly as it was after the run.
 
 import argparse
 import contextlib
 import json
 import os
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -36,6 +40,24 @@ def read(path):
     return path.read_bytes().decode("latin-1") if path.is_file() and not path.is_symlink() else None
 
 
+# What a folder holds: each file's bytes, each link's target, each folder.
+def snapshot(folder):
+    found = {}
+    for path in sorted(folder.rglob("*")):
+        found[str(path.relative_to(folder))] = (
+            ("link", os.readlink(path)) if path.is_symlink() else ("folder",) if path.is_dir() else
+            ("file", path.read_bytes()))
+    return found
+
+
+# Runs the program with writes past `size` bytes failing (EFBIG), not killing it.
+def file_size_limit(size):
+    def limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+    return limit if size is not None else None
+
+
 def hive(record):
     text = "WINE REGISTRY Version 2\n" + ("[Software\\\\PowerVR\\\\KYRO] 1\n" if record is not None else "")
     if record:
@@ -53,6 +75,17 @@ def waits_for_input(process):
     return False
 
 
+# What a pipe holds now, without waiting for more.
+def drain(pipe):
+    os.set_blocking(pipe.fileno(), False)
+    data = b""
+    with contextlib.suppress(BlockingIOError):
+        while chunk := os.read(pipe.fileno(), 65536):
+            data += chunk
+    os.set_blocking(pipe.fileno(), True)
+    return data
+
+
 def run_native(program, case, setup, work):
     prefix, folder = work / "home" / ".wine", work / "folder"
     prefix.mkdir(parents=True)
@@ -62,22 +95,27 @@ def run_native(program, case, setup, work):
     (work / "regedit.exe").chmod(0o755)
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
-    process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE)
+    process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE,
+                               preexec_fn=file_size_limit(setup["file size limit"]))
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
-    out = process.communicate(setup["stdin"].encode(), timeout=120)[0].decode("latin-1")
+    shown = drain(process.stdout) if waited else b""
+    out = (shown + process.communicate(setup["stdin"].encode(), timeout=120)[0]).decode("latin-1")
     expected = read(case / "expected.reg")
     return out.replace(EDITOR_RAN, ""), process.returncode, {
         "the registry editor runs after the console text": (out.endswith(EDITOR_RAN), expected is not None),
         "waits for RETURN before it ends": (waited, True),
-        "update file while it waits": (waiting, expected),
+        "console text out before it waits": (shown.decode("latin-1"), out),
+        "update file while it waits": (waiting if expected else None, expected),
         "update file handed to the registry editor": (read(work / "handed.reg"), expected)}
 
 
 class Wine:
     def __init__(self, wine, prefix):
         self.wine, self.server = wine, str(Path(wine).with_name("wineserver64"))
-        self.env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all")
+        self.env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all",
+                        LOCPATH=os.path.abspath(prefix) + "-locales")
         shutil.rmtree(self.env["WINEPREFIX"], ignore_errors=True)
+        shutil.rmtree(self.env["LOCPATH"], ignore_errors=True)
         if self("wineboot", "-i")[1] != 0:
             sys.exit("wineboot failed")
         # One server and one start of Wine's services for all the cases.
@@ -86,33 +124,52 @@ class Wine:
         self("cmd", "/c", "exit")
 
     # (console less CRs, exit code), through a file: Wine's services would hold a pipe open.
-    def __call__(self, *args, stdin=b"", cwd=None):
+    def __call__(self, *args, stdin=b"", cwd=None, env=None):
         with tempfile.TemporaryFile() as out:
-            code = subprocess.run([self.wine, *args], cwd=cwd, env=self.env, input=stdin, stdout=out,
-                                  stderr=DEVNULL, timeout=300).returncode
+            code = subprocess.run([self.wine, *args], cwd=cwd, env={**self.env, **(env or {})}, input=stdin,
+                                  stdout=out, stderr=DEVNULL, timeout=300).returncode
             out.seek(0)
             return out.read().decode("latin-1").replace("\r\n", "\n"), code
 
     def serve(self, *args):
         subprocess.run([self.server, *args], env=self.env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
 
+    # Wine takes its ANSI code page from the locale: a case's LC_ALL, made here as the system may lack it.
+    def make_locale(self, name):
+        language, charset = name.split(".")
+        if not Path(self.env["LOCPATH"], name).exists():
+            Path(self.env["LOCPATH"]).mkdir(exist_ok=True)
+            subprocess.run(["localedef", "-i", language, "-f", charset, Path(self.env["LOCPATH"], name)],
+                           check=True, stdout=DEVNULL)
+
     def run(self, program, case, setup, work):
-        record = setup["record"]
+        record, env = setup["record"], setup["env"]
+        if "LC_ALL" in env:
+            self.make_locale(env["LC_ALL"])
         self("reg", "delete", DRIVER_KEY, "/f")
         self("reg", "delete", "HKLM\\" + RECORD.rsplit("\\", 1)[0], "/f")  # what earlier cases imported
         if record is not None:
             self("reg", "add", DRIVER_KEY, "/f")
         if record:
             self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
-        out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder")
+        out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env)
         registry = read(case / "registry.txt")
-        query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s")[0]
+        query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
         return out, code, {"registry after the import": (query, registry)}
 
 
+# A check's outcome; of two folders, only the entries that differ.
+def differences(check):
+    what, (got, wanted) = check
+    if isinstance(got, dict) and isinstance(wanted, dict):
+        names = [name for name in sorted(got.keys() | wanted.keys()) if got.get(name) != wanted.get(name)]
+        got, wanted = {name: got.get(name) for name in names}, {name: wanted.get(name) for name in names}
+    return what, (got, wanted)
+
+
 def run_case(program, case, wine):
-    setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "links": {},
-             **json.loads((case / "case.json").read_text())}
+    setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "links": {}, "hard links": {},
+             "read only": [], "file size limit": None, **json.loads((case / "case.json").read_text())}
     if wine and "native only" in setup:
         return f"skip {case.name}: {setup['native only']}"
     work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
@@ -121,18 +178,26 @@ def run_case(program, case, wine):
         shutil.copytree(case, folder)
         for name, target in setup["links"].items():
             (folder / name).symlink_to(target)
+        for name, target in setup["hard links"].items():
+            (folder / name).hardlink_to(folder / target)
+        for name in setup["read only"]:
+            (folder / name).chmod(0o444)
+        before = snapshot(folder)
         out, code, checks = (wine.run if wine else run_native)(program, case, setup, work)
-        kept = read(case / "expected.reg") if code == 0 and setup["args"] == ["/e"] else None
+        # The folder as it was; after a complete run the update file is gone, or kept with /e.
+        if code == 0:
+            before.pop("profsync.reg", None)
+            kept = read(case / "expected.reg")
+            if setup["args"] == ["/e"] and kept is not None:
+                before["profsync.reg"] = ("file", (kept.replace("\n", "\r\n") if wine else kept).encode("latin-1"))
         checks.update({
             "console": (out, read(case / "console.txt")),
             "exit code": (code, setup["exit"]),
-            "update file afterwards": (read(folder / "profsync.reg"),
-                                       kept.replace("\n", "\r\n") if kept and wine else kept),
-            "link left in its place": ((folder / "profsync.reg").is_symlink(), False)})
+            "the folder afterwards": (snapshot(folder), before)})
     finally:
         shutil.rmtree(work)
     failed = [f"  {what}:\n    got    {got!r:.3000}\n    wanted {wanted!r:.3000}"
-              for what, (got, wanted) in checks.items() if got != wanted]
+              for what, (got, wanted) in map(differences, checks.items()) if got != wanted]
     return "\n".join([("FAIL " if failed else "ok ") + case.name, *failed])
 
 

@@ -40,7 +40,7 @@ native() {
 }
 
 windows() {
-    need g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 wine64 python3 unzip
+    need g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 wine64 python3 unzip locales
     echo "== Windows x86 build (compiled only: this machine cannot run 32-bit code)"
     cmake --preset windows-x86
     cmake --build --preset windows-x86 -j "$jobs"
