@@ -7,7 +7,7 @@
 
 #include "console.h"
 #include "driver/settings_key.h"
-#include "platform/files.h"
+#include "platform/os.h"
 #include "profile/profile_list.h"
 #include "profile/update_file.h"
 #include "text/profile_line.h"
@@ -58,7 +58,7 @@ void printBanner(const QString& fileDate) {
 /// Second pass: the complete update file, or none at all.
 void createUpdateFile(QString& line, const QString& settingsKeyPath) {
     std::FILE* profile = openProfileList();
-    std::FILE* update = std::fopen(kUpdateFile, "w");
+    std::FILE* update = openUpdateFile(kUpdateFile, profile);
     if (update == nullptr) {
         std::fclose(profile);
         failWith({"Could not open profsync.reg to write. Press RETURN to exit program..."});

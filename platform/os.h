@@ -2,6 +2,21 @@
 
 #include <cstdio>
 
+// What the program needs of the system beyond the C++ standard library.
+
 /// Opens `name` as a text-mode stream for reading. A directory is refused
 /// on every system, as Windows refuses it. Null when it cannot be opened.
 std::FILE* openTextForReading(const char* name);
+
+/// Opens `name` as a text-mode stream for writing, emptied, but only when it
+/// is a file of its own: a new file, or a writable regular file with no
+/// other name (no symbolic link in its place, no hard link to it) that is
+/// not `list`, the open profile list. Checks the file it opened, then
+/// empties it, so that nothing swapped in meanwhile gets written. Null, with
+/// every existing file left as it was, when it cannot be opened so.
+std::FILE* openUpdateFile(const char* name, std::FILE* list);
+
+/// Whether `c` starts a two-byte character in the system's ANSI code page:
+/// then the next byte belongs to it, even when it looks like '\\' or '"'.
+/// Never, where there is no such code page.
+bool isLeadByte(char c);
