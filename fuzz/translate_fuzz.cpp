@@ -48,6 +48,16 @@ bool wellFormedString(const std::string& line, std::size_t from) {
     return false;
 }
 
+// The rest of a key header after the settings key, <Typ>\<Exe>]: two parts
+// at least, none of them empty, so that the registry editor folds none of
+// them into the key above.
+bool ownKey(const std::string& rest) {
+    if (rest.empty() || rest.back() != ']') return false;
+    std::string parts = rest.substr(0, rest.size() - 1);
+    return !parts.empty() && parts.front() != '\\' && parts.back() != '\\' &&
+           parts.find("\\\\") == std::string::npos && parts.find('\\') != std::string::npos;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -60,12 +70,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // like the writer's: only then is a "UIDummyName" line allowed not to be the writer's.
     std::string list(data, data + size);
     list.erase(std::remove(list.begin(), list.end(), '\r'), list.end());
+    bool namesAreTheWriters = list.find("UIDummyName") == std::string::npos;
     const std::string keyStart = std::string("[") + kPath + "\\";
     for (std::size_t start = 0, end; start < file.size(); start = end + 1) {
         end = std::min(file.find('\n', start), file.size());
         std::string line = file.substr(start, end - start);
-        if (line[0] == '[') check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
-        if (line.rfind(kDummy, 0) == 0 && list.find("UIDummyName") == std::string::npos) {
+        if (line[0] == '[') {
+            check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
+            // The writer completes a header only where its name line follows.
+            if (namesAreTheWriters && file.compare(std::min(end + 1, file.size()), kDummy.size(), kDummy) == 0) {
+                check(ownKey(line.substr(keyStart.size())), "each game has a key of its own below its Typ");
+            }
+        }
+        if (line.rfind(kDummy, 0) == 0 && namesAreTheWriters) {
             check(wellFormedString(line, kDummy.size()), "the name is well-formed string data");
         }
     }

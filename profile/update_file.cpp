@@ -2,7 +2,43 @@
 
 #include <cstring>
 
+#include "platform/os.h"
+
 namespace {
+
+std::size_t characterSize(const char* c) { return isLeadByte(c[0]) && c[1] != '\0' ? 2 : 1; }
+
+// `text` as parts of a key path, into `parts`: backslashes at its ends and
+// doubled ones inside it are left out, so that no part is empty (the
+// registry editor would fold the key into the one above it). False when
+// nothing is left.
+bool partsOf(const char* text, QString& parts) {
+    char* out = parts.reserve(std::strlen(text) + 1);
+    std::size_t length = 0;
+    bool separator = false;  // a backslash stands between the last part and the next
+    while (*text != '\0') {
+        if (*text == '\\') {
+            separator = length > 0;
+            ++text;
+            continue;
+        }
+        if (separator) out[length++] = '\\';
+        separator = false;
+        std::size_t size = characterSize(text);
+        std::memcpy(out + length, text, size);
+        length += size;
+        text += size;
+    }
+    out[length] = '\0';
+    return length > 0;
+}
+
+// The part of a key header that a Typ or Exe line gives: its value, or, when
+// that leaves nothing, the whole line, which starts with its key word.
+const char* keyParts(const QString& line, QString& parts) {
+    if (!partsOf(splitValue(line), parts)) partsOf(line, parts);
+    return parts;
+}
 
 // The update file, written in large blocks. Remembers the first failure;
 // once a write has failed nothing more is written.
@@ -25,15 +61,15 @@ public:
     }
 
     // REGEDIT4 string data: a backslash or double quote would otherwise end
-    // the string early or be taken for an escape.
+    // the string early or be taken for an escape. The registry editor reads
+    // the file as characters of the ANSI code page, so the second byte of a
+    // two-byte character is never escaped, whatever it looks like.
     void putQuoted(const char* text) {
-        for (;;) {
-            std::size_t plain = std::strcspn(text, "\\\"");
-            put(text, plain);
-            text += plain;
-            if (*text == '\0') return;
-            put(*text == '\\' ? "\\\\" : "\\\"", 2);
-            ++text;
+        while (*text != '\0') {
+            std::size_t size = characterSize(text);
+            if (size == 1 && (*text == '\\' || *text == '"')) put("\\", 1);
+            put(text, size);
+            text += size;
         }
     }
 
@@ -63,6 +99,7 @@ WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString&
                              const QString& settingsKeyPath) {
     UpdateFile out(update);
     QString currentName;  // carries over to later games until the next name line
+    QString parts;
     bool lineOpen = false;  // a name or type piece left its line open for the next piece
     ReadResult result = ReadResult::End;
     bool blank;
@@ -80,11 +117,11 @@ WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString&
             out.put("\n[");
             out.put(settingsKeyPath);
             out.put("\\");
-            out.put(splitValue(line));
+            out.put(keyParts(line, parts));
             out.put("\\");
             lineOpen = true;
         } else if (key == "Exe") {
-            const char* exe = splitValue(line);
+            const char* exe = keyParts(line, parts);
             // Without a name or type piece before it, the executable starts a
             // line of its own: with a '[' first, that would be a key line.
             if (!lineOpen && exe[0] == '[') continue;
