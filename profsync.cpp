@@ -34,6 +34,10 @@ bool readCommandLine(int argc, char** argv) {
 std::FILE* openProfileList() {
     std::FILE* file = openTextForReading(kProfileList);
     if (file == nullptr) failWith({kCannotOpenList});
+    if (!startProfileList(file)) {
+        std::fclose(file);
+        failWith({kCannotReadList});
+    }
     return file;
 }
 
@@ -41,8 +45,7 @@ std::FILE* openProfileList() {
 QString readFileDate(QString& line) {
     std::FILE* file = openProfileList();
     QString fileDate;
-    ProfileStream stream(file);
-    bool read = scanDate(stream, line, fileDate);
+    bool read = scanDate(file, line, fileDate);
     std::fclose(file);
     if (!read) failWith({kCannotReadList});
     return fileDate;
@@ -64,8 +67,7 @@ void createUpdateFile(QString& line, const QString& settingsKeyPath) {
         failWith({"Could not open profsync.reg to write. Press RETURN to exit program..."});
     }
 
-    ProfileStream stream(profile);
-    WriteOutcome outcome = writeUpdateFile(stream, update, line, settingsKeyPath);
+    WriteOutcome outcome = writeUpdateFile(profile, update, line, settingsKeyPath);
     // Buffered data reaches the disk only here, so the close decides as much as any write.
     bool closed = std::fclose(update) == 0;
     std::fclose(profile);

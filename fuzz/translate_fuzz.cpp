@@ -18,19 +18,16 @@ namespace {
 const char kPath[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
 const std::string kDummy = "\"UIDummyName\"=\"";
 
+// The update file for the list, or "" when the list is refused at its start.
 std::string translate(const std::uint8_t* data, std::size_t size) {
     // fmemopen may refuse an empty buffer; an empty file reads the same.
     std::FILE* list = size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile();
     char* bytes = nullptr;
     std::size_t length = 0;
     std::FILE* update = open_memstream(&bytes, &length);
-    {
-        ProfileStream stream(list);
+    if (startProfileList(list)) {
         QString line;
-        // A list that starts with a UTF-16 byte-order mark is refused at its first read.
-        bool wide = size >= 2 && (!std::memcmp(data, "\xff\xfe", 2) || !std::memcmp(data, "\xfe\xff", 2));
-        WriteOutcome expected = wide ? WriteOutcome::ReadFailed : WriteOutcome::Complete;
-        check(writeUpdateFile(stream, update, line, kPath) == expected, "only a UTF-16 list is refused");
+        check(writeUpdateFile(list, update, line, kPath) == WriteOutcome::Complete, "a list in memory reads whole");
     }
     std::fclose(update);
     std::fclose(list);
@@ -53,16 +50,15 @@ bool wellFormedString(const std::string& line, std::size_t from) {
 // them into the key above.
 bool ownKey(const std::string& rest) {
     if (rest.empty() || rest.back() != ']') return false;
-    std::string parts = rest.substr(0, rest.size() - 1);
-    return !parts.empty() && parts.front() != '\\' && parts.back() != '\\' &&
-           parts.find("\\\\") == std::string::npos && parts.find('\\') != std::string::npos;
+    std::string path = "\\" + rest.substr(0, rest.size() - 1) + "\\";  // each part between two backslashes
+    return path.find("\\\\") == std::string::npos && path.find('\\', 1) + 1 < path.size();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string file = translate(data, size);
-    check(file == translate(data, size), "the same list gives the same file");
+    if (file.empty()) return 0;
     check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
     check(file.find('\0') == std::string::npos, "the file holds no NUL byte");
 

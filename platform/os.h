@@ -16,6 +16,14 @@ std::FILE* openTextForReading(const char* name);
 /// every existing file left as it was, when it cannot be opened so.
 std::FILE* openUpdateFile(const char* name, std::FILE* list);
 
+/// getc for a stream that this thread alone uses: the character comes
+/// straight from the stream's buffer, without a call or a lock for each.
+#ifdef _WIN32
+inline int getcUnlocked(std::FILE* file) { return _getc_nolock(file); }
+#else
+inline int getcUnlocked(std::FILE* file) { return getc_unlocked(file); }
+#endif
+
 /// Whether `c` starts a two-byte character in the system's ANSI code page:
 /// then the next byte belongs to it, even when it looks like '\\' or '"'.
 /// Never, where there is no such code page.

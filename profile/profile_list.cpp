@@ -1,9 +1,11 @@
 #include "profile/profile_list.h"
 
-bool scanDate(ProfileStream& stream, QString& line, QString& fileDate) {
+#include "text/profile_line.h"
+
+bool scanDate(std::FILE* list, QString& line, QString& fileDate) {
     bool blank;
     ReadResult result;
-    while ((result = readProfileLine(stream, line, blank)) == ReadResult::Line) {
+    while ((result = readProfileLine(list, line, blank)) == ReadResult::Line) {
         if (blank) continue;
         if (splitKey(line) == "Date") {
             fileDate = splitValue(line);

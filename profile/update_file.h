@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "text/profile_line.h"
 #include "text/qstring.h"
 
 enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
@@ -10,5 +9,4 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// Second pass: translates the whole profile list into the REGEDIT4 update
 /// file, one key per game below `settingsKeyPath`. Stops at the first read
 /// or write error and says which it was; the caller closes both files.
-WriteOutcome writeUpdateFile(ProfileStream& profile, std::FILE* update, QString& line,
-                             const QString& settingsKeyPath);
+WriteOutcome writeUpdateFile(std::FILE* list, std::FILE* update, QString& line, const QString& settingsKeyPath);

@@ -6,9 +6,8 @@ namespace {
 
 // Translates `list` into `update`, then closes both.
 WriteOutcome translate(std::FILE* list, std::FILE* update) {
-    ProfileStream stream(list);
     QString line;
-    WriteOutcome outcome = writeUpdateFile(stream, update, line, "HKEY_LOCAL_MACHINE\\D");
+    WriteOutcome outcome = writeUpdateFile(list, update, line, "HKEY_LOCAL_MACHINE\\D");
     std::fclose(update);
     std::fclose(list);
     return outcome;

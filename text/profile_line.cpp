@@ -1,118 +1,66 @@
 #include "text/profile_line.h"
 
-#include <array>
 #include <cstring>
+
+#include "platform/os.h"
 
 namespace {
 
-// What normalisation does with each byte.
-enum ByteClass : unsigned char { kKeep, kBlank, kCarriageReturn, kEndOfText, kLineEnd };
-
-constexpr std::array<ByteClass, 256> classify() {
-    std::array<ByteClass, 256> classes{};
-    classes[' '] = kBlank;
-    classes['\t'] = kBlank;
-    classes['\r'] = kCarriageReturn;
-    classes['\0'] = kEndOfText;
-    classes['\n'] = kLineEnd;
-    return classes;
-}
-
-constexpr std::array<ByteClass, 256> kClass = classify();
+const int kEndMark = 0x1a;  // Ctrl-Z
 
 }  // namespace
 
-ProfileStream::Fill ProfileStream::refill() {
-    pos_ = 0;
-    end_ = ended_ ? 0 : std::fread(block_, 1, kBlockSize, file_);
-    // Windows' text mode ends a file at its first Ctrl-Z; the list ends there on every system.
-    if (const void* mark = std::memchr(block_, '\x1a', end_)) {
-        end_ = static_cast<std::size_t>(static_cast<const unsigned char*>(mark) - block_);
-        ended_ = true;
+bool startProfileList(std::FILE* list) {
+    unsigned char start[3];
+    std::size_t read = std::fread(start, 1, sizeof start, list);
+    // UTF-16 is not the 8-bit text the list is made of: refused, not taken apart at its NULs.
+    if (read >= 2 && ((start[0] == 0xff && start[1] == 0xfe) || (start[0] == 0xfe && start[1] == 0xff))) {
+        return false;
     }
-    if (!begun_) {
-        begun_ = true;
-        // UTF-16 is not the 8-bit text the list is made of: refused, not taken apart at its NULs.
-        if (end_ >= 2 &&
-            (std::memcmp(block_, "\xff\xfe", 2) == 0 || std::memcmp(block_, "\xfe\xff", 2) == 0)) {
-            return Fill::Error;
-        }
-        if (end_ >= 3 && std::memcmp(block_, "\xef\xbb\xbf", 3) == 0) pos_ = 3;
-    }
-    block_[end_] = '\n';
-    if (pos_ < end_) return Fill::Data;
-    return std::ferror(file_) ? Fill::Error : Fill::End;
+    if (read == 3 && std::memcmp(start, "\xef\xbb\xbf", 3) == 0) return true;
+    return !std::ferror(list) && std::fseek(list, 0, SEEK_SET) == 0;
 }
 
-ReadResult readProfileLine(ProfileStream& stream, QString& line, bool& blank) {
-    std::size_t count = 0;     // characters emitted so far
+ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank) {
+    std::size_t count = 0;     // characters kept so far
     bool lastWasSpace = true;  // true at the start, so leading blanks vanish
-    bool textEnded = false;    // a NUL ended the text; the rest of the line is skipped
-    bool started = false;
-    blank = false;
+    bool textEnded = false;    // a NUL ended the line's text
     char* out = line.reserve(1);
+    blank = false;
 
-    for (;;) {
-        if (stream.pos_ == stream.end_) {
-            ProfileStream::Fill fill = stream.refill();
-            if (fill == ProfileStream::Fill::Error) return ReadResult::Error;
-            if (fill == ProfileStream::Fill::End) {
-                if (!started) return ReadResult::End;
-                break;  // a last line without a line end
+    int c = getcUnlocked(list);
+    ReadResult result = c == EOF || c == kEndMark ? ReadResult::End : ReadResult::Line;
+    for (;; c = getcUnlocked(list)) {
+        if (c <= ' ') {  // every end, and every character that normalising changes
+            if (c == EOF || c == '\n' || c == kEndMark) break;
+            if (c == '\r') {
+                if (count == 0) blank = true;
+                continue;
             }
-        }
-        started = true;
-
-        // Every scan stops at a '\n': the line's own, or the one behind the block.
-        const unsigned char* p = stream.block_ + stream.pos_;
-        const unsigned char* const blockEnd = stream.block_ + stream.end_;
-        if (!textEnded) {
-            // Normalising never lengthens the text: the rest of the block always fits.
-            out = line.reserve(count + (stream.end_ - stream.pos_) + 1);
-            char* o = out + count;
-            for (bool scanning = true; scanning;) {
-                switch (kClass[*p]) {
-                    case kKeep:
-                        do {
-                            *o++ = static_cast<char>(*p++);
-                        } while (kClass[*p] == kKeep);
-                        lastWasSpace = false;
-                        break;
-                    case kBlank:
-                        if (!lastWasSpace) {
-                            *o++ = ' ';
-                            lastWasSpace = true;
-                        }
-                        ++p;
-                        break;
-                    case kCarriageReturn:
-                        if (o == out) blank = true;
-                        ++p;
-                        break;
-                    case kEndOfText:
-                        textEnded = true;
-                        scanning = false;
-                        break;
-                    case kLineEnd:
-                        scanning = false;
-                        break;
+            if (c == '\0') {
+                textEnded = true;
+                while ((c = getcUnlocked(list)) != EOF && c != '\n' && c != kEndMark) {
                 }
+                break;
             }
-            count = static_cast<std::size_t>(o - out);
+            if (c == ' ' || c == '\t') {
+                if (lastWasSpace) continue;
+                c = ' ';
+            }
         }
-        if (textEnded) p = static_cast<const unsigned char*>(std::memchr(p, '\n', blockEnd - p + 1));
-
-        if (p < blockEnd) {  // the line's own line end
-            if (!textEnded && count == 0) blank = true;
-            stream.pos_ = static_cast<std::size_t>(p - stream.block_) + 1;
-            break;
-        }
-        stream.pos_ = stream.end_;
+        out = line.reserve(count + 2);
+        out[count++] = static_cast<char>(c);
+        lastWasSpace = c == ' ';
     }
+    // Windows' text mode ends a file at its first Ctrl-Z; the list ends there
+    // on every system, and stays ended for the next call.
+    if (c == kEndMark) std::ungetc(c, list);
 
     if (count > 0 && out[count - 1] == ' ') --count;
     out[count] = '\0';
-    return ReadResult::Line;
+    if (c == '\n' && count == 0 && !textEnded) blank = true;
+    if (c == EOF && std::ferror(list)) return ReadResult::Error;
+    return result;
 }
 
 std::string_view splitKey(const QString& line) {
