@@ -5,6 +5,10 @@
 #include "console.h"
 #include "platform/registry.h"
 
+namespace {
+
+enum class DriverRecord { Found, NoDriver, Unreadable };
+
 DriverRecord readDriverRecord(char* buffer) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\PowerVR\\KYRO", 0, KEY_READ, &key) != ERROR_SUCCESS) {
@@ -30,6 +34,8 @@ DriverRecord readDriverRecord(char* buffer) {
     }
     return DriverRecord::Found;
 }
+
+}  // namespace
 
 QString locateSettingsKey(char* buffer) {
     switch (readDriverRecord(buffer)) {

@@ -1,7 +1,6 @@
 #include "text/qstring.h"
 
 #include <cstring>
-#include <utility>
 
 namespace {
 
@@ -24,8 +23,6 @@ QString::QString(const char* s) : text_(emptyText), capacity_(0) {
     *this = s;
 }
 
-QString::QString(const QString& other) : QString(other.text_) {}
-
 QString::QString(QString&& other) noexcept : text_(other.text_), capacity_(other.capacity_) {
     other.text_ = emptyText;
     other.capacity_ = 0;
@@ -39,20 +36,6 @@ void QString::adopt(char* text, std::size_t capacity) {
     if (capacity_ != 0) delete[] text_;
     text_ = text;
     capacity_ = capacity;
-}
-
-QString& QString::operator=(const QString& other) {
-    if (this != &other) *this = other.text_;
-    return *this;
-}
-
-QString& QString::operator=(QString&& other) noexcept {
-    if (this != &other) {
-        adopt(other.text_, other.capacity_);
-        other.text_ = emptyText;
-        other.capacity_ = 0;
-    }
-    return *this;
 }
 
 QString& QString::operator=(const char* s) {

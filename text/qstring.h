@@ -5,17 +5,15 @@
 
 /// The program's string: one owned, NUL-terminated array of 8-bit characters.
 /// The array is never null. An assignment reuses the array when the new text
-/// fits; otherwise a new array replaces the old one, which is released.
+/// fits; otherwise a new array replaces the old one, which is released. A
+/// string can be moved (returned from a function), not copied.
 class QString {
 public:
     QString();
     QString(const char* s);
-    QString(const QString& other);
     QString(QString&& other) noexcept;
     ~QString();
 
-    QString& operator=(const QString& other);
-    QString& operator=(QString&& other) noexcept;
     QString& operator=(const char* s);
 
     /// Appends s and returns the new array.
