@@ -16,9 +16,11 @@
 
 import argparse
 import contextlib
+import functools
 import json
 import os
 import resource
+import select
 import shutil
 import signal
 import subprocess
@@ -42,20 +44,14 @@ def read(path):
 
 # What a folder holds: each file's bytes, each link's target, each folder.
 def snapshot(folder):
-    found = {}
-    for path in sorted(folder.rglob("*")):
-        found[str(path.relative_to(folder))] = (
-            ("link", os.readlink(path)) if path.is_symlink() else ("folder",) if path.is_dir() else
-            ("file", path.read_bytes()))
-    return found
+    return {str(path.relative_to(folder)): ("link", os.readlink(path)) if path.is_symlink() else
+            ("folder",) if path.is_dir() else ("file", path.read_bytes()) for path in folder.rglob("*")}
 
 
-# Runs the program with writes past `size` bytes failing (EFBIG), not killing it.
-def file_size_limit(size):
-    def limit():
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-        resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
-    return limit if size is not None else None
+# Writes past `size` bytes then fail (EFBIG) instead of ending the process.
+def limit_file_size(size):
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
 
 
 def hive(record):
@@ -75,17 +71,6 @@ def waits_for_input(process):
     return False
 
 
-# What a pipe holds now, without waiting for more.
-def drain(pipe):
-    os.set_blocking(pipe.fileno(), False)
-    data = b""
-    with contextlib.suppress(BlockingIOError):
-        while chunk := os.read(pipe.fileno(), 65536):
-            data += chunk
-    os.set_blocking(pipe.fileno(), True)
-    return data
-
-
 def run_native(program, case, setup, work):
     prefix, folder = work / "home" / ".wine", work / "folder"
     prefix.mkdir(parents=True)
@@ -95,10 +80,13 @@ def run_native(program, case, setup, work):
     (work / "regedit.exe").chmod(0o755)
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
+    size = setup["file size limit"]
     process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE,
-                               preexec_fn=file_size_limit(setup["file size limit"]))
+                               preexec_fn=size and functools.partial(limit_file_size, size))
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
-    shown = drain(process.stdout) if waited else b""
+    # What the console shows while the program waits: all its pipe holds.
+    pipe = process.stdout.fileno()
+    shown = os.read(pipe, 1 << 16) if waited and select.select([pipe], [], [], 0)[0] else b""
     out = (shown + process.communicate(setup["stdin"].encode(), timeout=120)[0]).decode("latin-1")
     expected = read(case / "expected.reg")
     return out.replace(EDITOR_RAN, ""), process.returncode, {
@@ -115,7 +103,9 @@ class Wine:
         self.env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all",
                         LOCPATH=os.path.abspath(prefix) + "-locales")
         shutil.rmtree(self.env["WINEPREFIX"], ignore_errors=True)
-        shutil.rmtree(self.env["LOCPATH"], ignore_errors=True)
+        # Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932. The system may lack it.
+        os.makedirs(self.env["LOCPATH"], exist_ok=True)
+        subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", self.env["LOCPATH"] + "/ja_JP.UTF-8"], check=True)
         if self("wineboot", "-i")[1] != 0:
             sys.exit("wineboot failed")
         # One server and one start of Wine's services for all the cases.
@@ -134,18 +124,8 @@ class Wine:
     def serve(self, *args):
         subprocess.run([self.server, *args], env=self.env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
 
-    # Wine takes its ANSI code page from the locale: a case's LC_ALL, made here as the system may lack it.
-    def make_locale(self, name):
-        language, charset = name.split(".")
-        if not Path(self.env["LOCPATH"], name).exists():
-            Path(self.env["LOCPATH"]).mkdir(exist_ok=True)
-            subprocess.run(["localedef", "-i", language, "-f", charset, Path(self.env["LOCPATH"], name)],
-                           check=True, stdout=DEVNULL)
-
     def run(self, program, case, setup, work):
         record, env = setup["record"], setup["env"]
-        if "LC_ALL" in env:
-            self.make_locale(env["LC_ALL"])
         self("reg", "delete", DRIVER_KEY, "/f")
         self("reg", "delete", "HKLM\\" + RECORD.rsplit("\\", 1)[0], "/f")  # what earlier cases imported
         if record is not None:
@@ -156,15 +136,6 @@ class Wine:
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
         return out, code, {"registry after the import": (query, registry)}
-
-
-# A check's outcome; of two folders, only the entries that differ.
-def differences(check):
-    what, (got, wanted) = check
-    if isinstance(got, dict) and isinstance(wanted, dict):
-        names = [name for name in sorted(got.keys() | wanted.keys()) if got.get(name) != wanted.get(name)]
-        got, wanted = {name: got.get(name) for name in names}, {name: wanted.get(name) for name in names}
-    return what, (got, wanted)
 
 
 def run_case(program, case, wine):
@@ -190,14 +161,17 @@ def run_case(program, case, wine):
             kept = read(case / "expected.reg")
             if setup["args"] == ["/e"] and kept is not None:
                 before["profsync.reg"] = ("file", (kept.replace("\n", "\r\n") if wine else kept).encode("latin-1"))
+        after = snapshot(folder)
+        changed = sorted(name for name in after.keys() | before.keys() if after.get(name) != before.get(name))
         checks.update({
             "console": (out, read(case / "console.txt")),
             "exit code": (code, setup["exit"]),
-            "the folder afterwards": (snapshot(folder), before)})
+            "the folder afterwards": ({name: after.get(name) for name in changed},
+                                      {name: before.get(name) for name in changed})})
     finally:
         shutil.rmtree(work)
     failed = [f"  {what}:\n    got    {got!r:.3000}\n    wanted {wanted!r:.3000}"
-              for what, (got, wanted) in map(differences, checks.items()) if got != wanted]
+              for what, (got, wanted) in checks.items() if got != wanted]
     return "\n".join([("FAIL " if failed else "ok ") + case.name, *failed])
 
 
