@@ -35,8 +35,9 @@ std::string query(const char* path, const char* value, DWORD room = 255) {
 TEST(WineRegistry, ReadsWhatWineserverWrites) {
     const char kyro[] = "SOFTWARE\\POWERVR\\kyro";  // names compare without regard to case
     const std::string cases[][3] = {
-        {kyro, "quote", "0 1 a\"b\\c \xe9 \xe9" "1 \xe9 ? ? ? ? ? ?( ?? ?Q A2\a\a\b\x1b\f\n\r\t\vz\0"s},
+        {kyro, "quote", "0 1 a\"b\\c \xe9 \xe9" "1 \xe9 ? ? ? ? ? ?( ?? ?Q A2\a\a\b\x1b\f\n\r\t\vz xg \a( \xff\0"s},
         {kyro, "Str", "0 1 plain\0"s},
+        {kyro, "Tab", "0 1 t\0"s},
         {kyro, "Upper", "0 4 \x2a\xbc\0\0"s},
         {kyro, "Bin", "0 3 \x0a\xff"},
         {kyro, "Long", "0 3 \0\1\2\3\4\5\6\7\10\11\12\13\14\15\16\17\20\21\22\23\24\25\26\27\30"s},

@@ -22,9 +22,8 @@ bool startProfileList(std::FILE* list) {
 }
 
 ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank) {
-    std::size_t count = 0;     // characters kept so far
-    bool lastWasSpace = true;  // true at the start, so leading blanks vanish
-    bool textEnded = false;    // a NUL ended the line's text
+    std::size_t count = 0;  // characters kept so far
+    bool space = false;     // blanks stand between the text so far and its next character
     char* out = line.reserve(1);
     blank = false;
 
@@ -33,32 +32,29 @@ ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank) {
     for (;; c = getcUnlocked(list)) {
         if (c <= ' ') {  // every end, and every character that normalising changes
             if (c == EOF || c == '\n' || c == kEndMark) break;
+            if (c == ' ' || c == '\t') {
+                space = count > 0;
+                continue;
+            }
             if (c == '\r') {
                 if (count == 0) blank = true;
                 continue;
             }
-            if (c == '\0') {
-                textEnded = true;
+            if (c == '\0') {  // the text ends here; the rest of the line is skipped
                 while ((c = getcUnlocked(list)) != EOF && c != '\n' && c != kEndMark) {
                 }
                 break;
             }
-            if (c == ' ' || c == '\t') {
-                if (lastWasSpace) continue;
-                c = ' ';
-            }
         }
-        out = line.reserve(count + 2);
+        out = line.reserve(count + 3);
+        if (space) out[count++] = ' ';
         out[count++] = static_cast<char>(c);
-        lastWasSpace = c == ' ';
+        space = false;
     }
+    out[count] = '\0';
     // Windows' text mode ends a file at its first Ctrl-Z; the list ends there
     // on every system, and stays ended for the next call.
     if (c == kEndMark) std::ungetc(c, list);
-
-    if (count > 0 && out[count - 1] == ' ') --count;
-    out[count] = '\0';
-    if (c == '\n' && count == 0 && !textEnded) blank = true;
     if (c == EOF && std::ferror(list)) return ReadResult::Error;
     return result;
 }

@@ -17,8 +17,9 @@ enum class ReadResult { Line, End, Error };
 
 /// Reads the next physical line, of any length, and leaves it normalised in
 /// `line`: blanks and tabs collapsed to single spaces, none at either end,
-/// CR and LF removed; a NUL byte ends the line's text. `blank` tells whether
-/// the line was blank (nothing but blanks before its CR or LF).
+/// CR and LF removed; a NUL byte ends the line's text. `blank` tells that a
+/// CR came before the line's first character: the line is then blank as a
+/// whole, whatever follows. (A line of nothing but blanks is left empty.)
 /// End: no line was left. Error: the list could not be read. `line` holds a
 /// terminated text on every return.
 ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank);
