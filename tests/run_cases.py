@@ -7,8 +7,8 @@
 # A case is a folder, and the program runs in a copy of it: its kyro.txt, and a profsync.reg when
 # something stands in the update file's way. case.json holds the exit code and, where they differ
 # from the defaults, "args", "stdin", the driver's "record" ([type, data]; [] for the driver's key
-# without it; null for no driver key), "env", "links" (symbolic) and "hard links" to make in the
-# copy, files to make "read only", a "file size limit" in bytes, and why a case is "native only".
+# without it; null for no driver key), "env", shell commands that "prepare" the copy (links, file
+# modes), a "file size limit" in bytes, and why a case is "native only".
 # console.txt is the console text; expected.reg the update file the registry editor gets;
 # system.reg a Wine hive that replaces the one made from the record; registry.txt what `reg query`
 # shows of the settings key after the import under Wine. Whatever else the folder holds must be
@@ -105,7 +105,8 @@ class Wine:
         shutil.rmtree(self.env["WINEPREFIX"], ignore_errors=True)
         # Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932. The system may lack it.
         os.makedirs(self.env["LOCPATH"], exist_ok=True)
-        subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", self.env["LOCPATH"] + "/ja_JP.UTF-8"], check=True)
+        subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", self.env["LOCPATH"] + "/ja_JP.UTF-8"],
+                       check=True)
         if self("wineboot", "-i")[1] != 0:
             sys.exit("wineboot failed")
         # One server and one start of Wine's services for all the cases.
@@ -139,20 +140,15 @@ class Wine:
 
 
 def run_case(program, case, wine):
-    setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "links": {}, "hard links": {},
-             "read only": [], "file size limit": None, **json.loads((case / "case.json").read_text())}
+    setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "prepare": "",
+             "file size limit": None, **json.loads((case / "case.json").read_text())}
     if wine and "native only" in setup:
         return f"skip {case.name}: {setup['native only']}"
     work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
     try:
         folder = work / "folder"
         shutil.copytree(case, folder)
-        for name, target in setup["links"].items():
-            (folder / name).symlink_to(target)
-        for name, target in setup["hard links"].items():
-            (folder / name).hardlink_to(folder / target)
-        for name in setup["read only"]:
-            (folder / name).chmod(0o444)
+        subprocess.run(setup["prepare"], shell=True, cwd=folder, check=True)
         before = snapshot(folder)
         out, code, checks = (wine.run if wine else run_native)(program, case, setup, work)
         # The folder as it was; after a complete run the update file is gone, or kept with /e.
