@@ -48,10 +48,12 @@ def snapshot(folder):
             ("folder",) if path.is_dir() else ("file", path.read_bytes()) for path in folder.rglob("*")}
 
 
-# Writes past `size` bytes then fail (EFBIG) instead of ending the process.
-def limit_file_size(size):
-    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-    resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+# Sets the case's file size limit in the program's process: writes past it
+# then fail (EFBIG) instead of ending the process.
+def limit_file_size(setup):
+    if setup["file size limit"] is not None:
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (setup["file size limit"],) * 2)
 
 
 def hive(record):
@@ -80,9 +82,8 @@ def run_native(program, case, setup, work):
     (work / "regedit.exe").chmod(0o755)
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
-    size = setup["file size limit"]
     process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE,
-                               preexec_fn=size and functools.partial(limit_file_size, size))
+                               preexec_fn=functools.partial(limit_file_size, setup))
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
     # What the console shows while the program waits: all its pipe holds.
     pipe = process.stdout.fileno()
@@ -115,10 +116,10 @@ class Wine:
         self("cmd", "/c", "exit")
 
     # (console less CRs, exit code), through a file: Wine's services would hold a pipe open.
-    def __call__(self, *args, stdin=b"", cwd=None, env=None):
+    def __call__(self, *args, stdin=b"", cwd=None, env=None, preexec_fn=None):
         with tempfile.TemporaryFile() as out:
             code = subprocess.run([self.wine, *args], cwd=cwd, env={**self.env, **(env or {})}, input=stdin,
-                                  stdout=out, stderr=DEVNULL, timeout=300).returncode
+                                  stdout=out, stderr=DEVNULL, timeout=300, preexec_fn=preexec_fn).returncode
             out.seek(0)
             return out.read().decode("latin-1").replace("\r\n", "\n"), code
 
@@ -133,7 +134,8 @@ class Wine:
             self("reg", "add", DRIVER_KEY, "/f")
         if record:
             self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
-        out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env)
+        out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env,
+                         preexec_fn=functools.partial(limit_file_size, setup))
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
         return out, code, {"registry after the import": (query, registry)}
