@@ -31,10 +31,11 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
     BY_HANDLE_FILE_INFORMATION info, listInfo;
     const DWORD notOwn = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     bool own = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & notOwn) == 0 &&
-               info.nNumberOfLinks == 1 &&
-               (!links ||
-                (GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(list))), &listInfo) &&
-                 !sameFile(info, listInfo)));
+               info.nNumberOfLinks == 1;
+    if (own && links) {  // the list itself, behind a link in its place
+        HANDLE listHandle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(list)));
+        own = GetFileInformationByHandle(listHandle, &listInfo) && !sameFile(info, listInfo);
+    }
     int fd = own && SetEndOfFile(handle) ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT) : -1;
     if (fd < 0) {
         CloseHandle(handle);

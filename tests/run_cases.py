@@ -16,7 +16,6 @@
 
 import argparse
 import contextlib
-import functools
 import json
 import os
 import resource
@@ -83,7 +82,7 @@ def run_native(program, case, setup, work):
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
     process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE,
-                               preexec_fn=functools.partial(limit_file_size, setup))
+                               preexec_fn=lambda: limit_file_size(setup))
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
     # What the console shows while the program waits: all its pipe holds.
     pipe = process.stdout.fileno()
@@ -135,7 +134,7 @@ class Wine:
         if record:
             self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
         out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env,
-                         preexec_fn=functools.partial(limit_file_size, setup))
+                         preexec_fn=lambda: limit_file_size(setup))
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
         return out, code, {"registry after the import": (query, registry)}
