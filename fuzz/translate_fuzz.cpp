@@ -2,12 +2,12 @@
 // reader and writer. Checks what must hold for every list, not only that
 // nothing crashes.
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "check.h"
 #include "profile/update_file.h"
@@ -27,7 +27,8 @@ std::string translate(const std::uint8_t* data, std::size_t size) {
     std::FILE* update = open_memstream(&bytes, &length);
     if (startProfileList(list)) {
         QString line;
-        check(writeUpdateFile(list, update, line, kPath) == WriteOutcome::Complete, "a list in memory reads whole");
+        check(writeUpdateFile(list, update, line, kPath) == WriteOutcome::Complete,
+              "a list in memory reads whole");
     }
     std::fclose(update);
     std::fclose(list);
@@ -60,27 +61,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string file = translate(data, size);
     if (file.empty()) return 0;
     check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
+    check(file.back() == '\n', "the file ends with a line break");
     check(file.find('\0') == std::string::npos, "the file holds no NUL byte");
 
-    // A list that spells the value's name itself (CRs vanish from lines) can copy a line that looks
-    // like the writer's: only then is a "UIDummyName" line allowed not to be the writer's.
-    std::string list(data, data + size);
-    list.erase(std::remove(list.begin(), list.end(), '\r'), list.end());
-    bool namesAreTheWriters = list.find("UIDummyName") == std::string::npos;
+    std::vector<std::string> lines;  // after REGEDIT4, without their line breaks
+    for (std::size_t start = 9; start < file.size(); start = file.find('\n', start) + 1) {
+        lines.push_back(file.substr(start, file.find('\n', start) - start));
+    }
     const std::string keyStart = std::string("[") + kPath + "\\";
-    for (std::size_t start = 0, end; start < file.size(); start = end + 1) {
-        end = std::min(file.find('\n', start), file.size());
-        std::string line = file.substr(start, end - start);
-        if (line[0] == '[') {
+    char previous = 'R';  // the first character of the line before: R for REGEDIT4
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        char first = line.empty() ? '\0' : line[0];
+        if (first == '[') {
             check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
-            // The writer completes a header only where its name line follows.
-            if (namesAreTheWriters && file.compare(std::min(end + 1, file.size()), kDummy.size(), kDummy) == 0) {
-                check(ownKey(line.substr(keyStart.size())), "each game has a key of its own below its Typ");
-            }
+            check(ownKey(line.substr(keyStart.size())), "each game has a key of its own below its Typ");
+            check(i + 1 < lines.size() && lines[i + 1].rfind(kDummy, 0) == 0 &&
+                      wellFormedString(lines[i + 1], kDummy.size()),
+                  "each key starts with the game's name as well-formed string data");
+        } else if (first == '"' || first == '@') {
+            check(previous == '[' || previous == '"' || previous == '@',
+                  "values only ever go into an open key");
+        } else {
+            check(first == '\0' || first == ';', "every other line is empty or a game's comment");
         }
-        if (line.rfind(kDummy, 0) == 0 && namesAreTheWriters) {
-            check(wellFormedString(line, kDummy.size()), "the name is well-formed string data");
-        }
+        previous = first;
     }
     return 0;
 }

@@ -54,48 +54,61 @@ void putKeyParts(std::FILE* out, const char* text) {
     }
 }
 
+// Cuts a lead byte that starts the text's last character: alone, it would
+// take the line break or the delimiter written after it for its second byte.
+void cutLoneLeadByte(QString& line) {
+    char* p = line.reserve(std::strlen(line) + 1);
+    while (*p != '\0' && !(isLeadByte(*p) && p[1] == '\0')) p += isLeadByte(*p) ? 2 : 1;
+    *p = '\0';
+}
+
 }  // namespace
 
 WriteOutcome writeUpdateFile(std::FILE* list, std::FILE* update, QString& line, const QString& settingsKeyPath) {
-    QString currentName;    // carries over to later games until the next name line
-    bool lineOpen = false;  // a name or type piece left its line open for the next piece
+    // A game runs from its Name line to the next (lines before the first one
+    // are a game with an empty name): a half-written game never puts its
+    // values into another game's key.
+    QString currentName;
+    QString currentTyp;         // empty: the game has no type yet
+    bool keyOpen = false;       // a key of the game is open for its values
+    bool afterComment = false;  // the game's comment line is the last line written
     ReadResult result = ReadResult::End;
     bool blank;
 
     std::fputs("REGEDIT4\n", update);
     while (!std::ferror(update) && (result = readProfileLine(list, line, blank)) == ReadResult::Line) {
         if (blank) continue;
+        cutLoneLeadByte(line);
         std::string_view key = splitKey(line);
         if (key == "Name") {
             currentName = splitValue(line);
+            currentTyp = "";
             std::fputs("\n; ", update);
             std::fputs(currentName, update);
-            lineOpen = true;
+            std::putc('\n', update);
+            keyOpen = false;
+            afterComment = true;
         } else if (key == "Typ") {
-            std::fputs("\n[", update);
+            currentTyp = keyText(line);
+            keyOpen = false;
+        } else if (key == "Exe") {
+            keyOpen = currentTyp.c_str()[0] != '\0';
+            if (!keyOpen) continue;
+            std::fputs(afterComment ? "[" : "\n[", update);
             std::fputs(settingsKeyPath, update);
             std::putc('\\', update);
-            putKeyParts(update, keyText(line));
+            putKeyParts(update, currentTyp);
             std::putc('\\', update);
-            lineOpen = true;
-        } else if (key == "Exe") {
-            const char* exe = keyText(line);
-            // Without a name or type piece before it, the executable starts a
-            // line of its own: with a '[' first, that would be a key line.
-            if (!lineOpen && exe[0] == '[') continue;
-            putKeyParts(update, exe);
+            putKeyParts(update, keyText(line));
             std::fputs("]\n\"UIDummyName\"=\"", update);
             putQuoted(update, currentName);
             std::fputs("\"\n", update);
-            lineOpen = false;
-        } else if (key.empty() || key[0] == '[' || line.c_str()[key.size()] == ':') {
-            // Empty, a key line of its own (it could open or delete any key of
-            // the machine), or a line with a colon: dropped.
-            continue;
-        } else {
+            afterComment = false;
+        } else if (keyOpen && (line.c_str()[0] == '"' || line.c_str()[0] == '@') && line.find(':') < 0) {
+            // A REGEDIT4 value assignment without a colon: no typed value,
+            // no drive letter, nothing the editor could take for a key.
             std::fputs(line, update);
             std::putc('\n', update);
-            lineOpen = false;
         }
     }
     if (std::ferror(update)) return WriteOutcome::WriteFailed;

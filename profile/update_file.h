@@ -7,6 +7,9 @@
 enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 
 /// Second pass: translates the whole profile list into the REGEDIT4 update
-/// file, one key per game below `settingsKeyPath`. Stops at the first read
+/// file, whole lines only: each game a comment, and a key below
+/// `settingsKeyPath` for each of its executables once it has a type, holding
+/// its name and the value lines that follow; values with no key of their
+/// game open are dropped. Stops at the first read
 /// or write error and says which it was; the caller closes both files.
 WriteOutcome writeUpdateFile(std::FILE* list, std::FILE* update, QString& line, const QString& settingsKeyPath);
