@@ -88,7 +88,11 @@ void importUpdateFile(bool keep) {
     // The editor shares the console: our text must come before its own.
     std::fflush(stdout);
     // Whether the editor ran or the user declined changes nothing here.
-    (void)std::system("regedit.exe profsync.reg");
+    QString command = registryEditor();
+    if (command.c_str()[0] != '\0') {
+        command += " profsync.reg";
+        (void)std::system(command);
+    }
     waitForReturn();
     if (!keep) std::remove(kUpdateFile);
 }

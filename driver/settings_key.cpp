@@ -32,7 +32,12 @@ DriverRecord readDriverRecord(char* buffer) {
     for (const char* c = buffer; *c != '\0'; ++c) {
         if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return DriverRecord::Unreadable;
     }
-    return DriverRecord::Found;
+    // So would an empty part of its path (none at all, a backslash at its
+    // start or end, two in a row): the editor would write the keys elsewhere.
+    std::size_t length = std::strlen(buffer);
+    bool emptyPart = length == 0 || buffer[0] == '\\' || buffer[length - 1] == '\\' ||
+                     std::strstr(buffer, "\\\\") != nullptr;
+    return emptyPart ? DriverRecord::Unreadable : DriverRecord::Found;
 }
 
 }  // namespace

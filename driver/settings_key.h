@@ -11,6 +11,7 @@ constexpr std::size_t kValueBufferSize = 255;
 /// where the record is "LatestDrvReg" of HKLM\SOFTWARE\PowerVR\KYRO, read into
 /// `buffer` (kValueBufferSize bytes). Ends the run with the matching message
 /// when the driver's key is missing, or when the record is missing, is not a
-/// string, does not fit the buffer with its terminator, or holds a control
-/// character.
+/// string, does not fit the buffer with its terminator, holds a control
+/// character, or is a path with an empty part (empty itself, a backslash at
+/// its start or end, two in a row).
 QString locateSettingsKey(char* buffer);

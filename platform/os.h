@@ -2,10 +2,13 @@
 
 #include <cstdio>
 
+#include "text/qstring.h"
+
 // What the program needs of the system beyond the C++ standard library.
 
-/// Opens `name` as a text-mode stream for reading. A directory is refused
-/// on every system, as Windows refuses it. Null when it cannot be opened.
+/// Opens `name` as a text-mode stream for reading: a file, never a folder,
+/// a FIFO or a device, and without waiting for anything. Null when it
+/// cannot be opened so.
 std::FILE* openTextForReading(const char* name);
 
 /// Opens `name` as a text-mode stream for writing, emptied, but only when it
@@ -15,6 +18,11 @@ std::FILE* openTextForReading(const char* name);
 /// empties it, so that nothing swapped in meanwhile gets written. Null, with
 /// every existing file left as it was, when it cannot be opened so.
 std::FILE* openUpdateFile(const char* name, std::FILE* list);
+
+/// The command that starts the system's registry editor, to be followed by
+/// its arguments: on Windows the one in the Windows folder, never a program
+/// of the same name in the current folder. Empty when there is none.
+QString registryEditor();
 
 /// getc for a stream that this thread alone uses: the character comes
 /// straight from the stream's buffer, without a call or a lock for each.

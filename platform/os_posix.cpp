@@ -1,26 +1,37 @@
 #include "platform/os.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 std::FILE* openTextForReading(const char* name) {
-    std::FILE* file = std::fopen(name, "r");
-    if (file == nullptr) return nullptr;
-    // POSIX lets a directory be opened; only its reads fail.
+    // O_NONBLOCK: a FIFO would hold the open until a writer comes. POSIX
+    // also lets a directory be opened; only its reads fail.
+    int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
     struct stat info;
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(file);
-        return nullptr;
-    }
+    std::FILE* file = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fdopen(fd, "r") : nullptr;
+    if (file == nullptr) close(fd);
     return file;
 }
 
 std::FILE* openUpdateFile(const char* name, std::FILE* list) {
-    // No O_TRUNC: nothing is emptied before it is known to be ours. O_NONBLOCK
-    // keeps a FIFO from holding the open until a reader comes; regular files
-    // ignore it.
-    int fd = open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    // A file this call creates is ours whatever the umask made of its mode.
+    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        std::FILE* file = fdopen(fd, "w");
+        if (file == nullptr) {
+            close(fd);
+            unlink(name);
+        }
+        return file;
+    }
+    // No O_TRUNC: nothing that was there is emptied before it is known to be
+    // ours. O_NONBLOCK keeps a FIFO from holding the open until a reader
+    // comes; regular files ignore it.
+    if (errno != EEXIST) return nullptr;
+    fd = open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat info, listInfo;
     bool own = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 &&
@@ -30,5 +41,8 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
     if (file == nullptr) close(fd);
     return file;
 }
+
+// No system editor here: the one on PATH, such as the tests' stand-in.
+QString registryEditor() { return QString("regedit.exe"); }
 
 bool isLeadByte(char) { return false; }

@@ -1,5 +1,7 @@
 #include "platform/os.h"
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -16,6 +18,18 @@ bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
            a.nFileIndexLow == b.nFileIndexLow;
 }
 
+// A text-mode stream on `handle`; closes the handle when that fails.
+std::FILE* streamOn(HANDLE handle) {
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "w");
+    if (file == nullptr) _close(fd);  // closes the handle too
+    return file;
+}
+
 }  // namespace
 
 std::FILE* openUpdateFile(const char* name, std::FILE* list) {
@@ -24,9 +38,19 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
     // 95, 98 and ME have no links, and their file numbers need not tell files
     // apart.
     bool links = GetVersion() < 0x80000000;
-    // OPEN_ALWAYS: created when missing, never emptied before it is checked.
-    HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                links ? FILE_FLAG_OPEN_REPARSE_POINT : 0, nullptr);
+    DWORD flags = links ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
+    // A file this call creates is ours.
+    HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                flags, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        std::FILE* file = streamOn(handle);
+        if (file == nullptr) DeleteFileA(name);
+        return file;
+    }
+    // One that was there is checked before it is emptied.
+    if (GetLastError() != ERROR_FILE_EXISTS) return nullptr;
+    handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags,
+                         nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info, listInfo;
     const DWORD notOwn = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
@@ -36,14 +60,22 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
         HANDLE listHandle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(list)));
         own = GetFileInformationByHandle(listHandle, &listInfo) && !sameFile(info, listInfo);
     }
-    int fd = own && SetEndOfFile(handle) ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT) : -1;
-    if (fd < 0) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(fd, "w");
-    if (file == nullptr) _close(fd);  // closes the handle too
-    return file;
+    if (own && SetEndOfFile(handle)) return streamOn(handle);
+    CloseHandle(handle);
+    return nullptr;
+}
+
+QString registryEditor() {
+    // A bare name would make the command processor try the current folder
+    // first: the folder of kyro.txt, which may come from anywhere.
+    char folder[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) return QString();
+    bool blank = std::strchr(folder, ' ') != nullptr;
+    QString editor(blank ? "\"" : "");
+    editor += folder;
+    editor += blank ? "\\regedit.exe\"" : "\\regedit.exe";
+    return editor;
 }
 
 bool isLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0; }

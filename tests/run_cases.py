@@ -2,13 +2,14 @@
 # Runs profsync on end-to-end cases and checks every byte it leaves.
 #
 #     run_cases.py build/profsync CASE...
-#     run_cases.py --wine /usr/lib/wine/wine64 PREFIX profsync.exe CASE...   (in a fresh Wine prefix)
+#     run_cases.py --wine /usr/lib/wine/wine64 PREFIX [--server wineserver32] profsync.exe CASE...
+#                  (in a fresh Wine prefix)
 #
 # A case is a folder, and the program runs in a copy of it: its kyro.txt, and a profsync.reg when
 # something stands in the update file's way. case.json holds the exit code and, where they differ
 # from the defaults, "args", "stdin", the driver's "record" ([type, data]; [] for the driver's key
 # without it; null for no driver key), "env", shell commands that "prepare" the copy (links, file
-# modes), a "file size limit" in bytes, and why a case is "native only".
+# modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why a case is "native only".
 # console.txt is the console text; expected.reg the update file the registry editor gets;
 # system.reg a Wine hive that replaces the one made from the record; registry.txt what `reg query`
 # shows of the settings key after the import under Wine. Whatever else the folder holds must be
@@ -18,6 +19,7 @@ import argparse
 import contextlib
 import json
 import os
+import platform
 import resource
 import select
 import shutil
@@ -41,15 +43,17 @@ def read(path):
     return path.read_bytes().decode("latin-1") if path.is_file() and not path.is_symlink() else None
 
 
-# What a folder holds: each file's bytes, each link's target, each folder.
+# What a folder holds: each file's bytes, each link's target, each folder and FIFO (never opened).
 def snapshot(folder):
     return {str(path.relative_to(folder)): ("link", os.readlink(path)) if path.is_symlink() else
-            ("folder",) if path.is_dir() else ("file", path.read_bytes()) for path in folder.rglob("*")}
+            ("folder",) if path.is_dir() else ("fifo",) if path.is_fifo() else ("file", path.read_bytes())
+            for path in folder.rglob("*")}
 
 
-# Sets the case's file size limit in the program's process: writes past it
-# then fail (EFBIG) instead of ending the process.
-def limit_file_size(setup):
+# Sets the case's umask and file size limit in the program's process: writes
+# past the limit then fail (EFBIG) instead of ending the process.
+def limit_process(setup):
+    os.umask(int(setup["umask"], 8))
     if setup["file size limit"] is not None:
         signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
         resource.setrlimit(resource.RLIMIT_FSIZE, (setup["file size limit"],) * 2)
@@ -62,13 +66,21 @@ def hive(record):
     return text
 
 
-# Whether the process comes to read its standard input (system call 0 on descriptor 0) before it ends.
+# The number of the read system call, as /proc/PID/syscall shows it.
+READ_CALL = {"x86_64": 0, "aarch64": 63, "riscv64": 63}.get(platform.machine(), 3)  # 3: i386, arm and others
+
+
+# Whether the process comes to read its standard input before it ends. One
+# that has not within a minute is ended: a failed case, not a hang.
 def waits_for_input(process):
-    while process.poll() is None:
+    deadline = time.monotonic() + 60
+    while process.poll() is None and time.monotonic() < deadline:
         with contextlib.suppress(OSError):  # it may just have ended
-            if Path(f"/proc/{process.pid}/syscall").read_text().startswith("0 0x0 "):
+            if Path(f"/proc/{process.pid}/syscall").read_text().startswith(f"{READ_CALL} 0x0 "):
                 return True
         time.sleep(0.005)
+    if process.poll() is None:
+        process.kill()
     return False
 
 
@@ -82,7 +94,7 @@ def run_native(program, case, setup, work):
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
     process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE,
-                               preexec_fn=lambda: limit_file_size(setup))
+                               preexec_fn=lambda: limit_process(setup))
     waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
     # What the console shows while the program waits: all its pipe holds.
     pipe = process.stdout.fileno()
@@ -98,8 +110,8 @@ def run_native(program, case, setup, work):
 
 
 class Wine:
-    def __init__(self, wine, prefix):
-        self.wine, self.server = wine, str(Path(wine).with_name("wineserver64"))
+    def __init__(self, wine, prefix, server):
+        self.wine, self.server = wine, str(Path(wine).with_name(server))
         self.env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all",
                         LOCPATH=os.path.abspath(prefix) + "-locales")
         shutil.rmtree(self.env["WINEPREFIX"], ignore_errors=True)
@@ -134,7 +146,7 @@ class Wine:
         if record:
             self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
         out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env,
-                         preexec_fn=lambda: limit_file_size(setup))
+                         preexec_fn=lambda: limit_process(setup))
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
         return out, code, {"registry after the import": (query, registry)}
@@ -142,14 +154,14 @@ class Wine:
 
 def run_case(program, case, wine):
     setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "prepare": "",
-             "file size limit": None, **json.loads((case / "case.json").read_text())}
+             "umask": "022", "file size limit": None, **json.loads((case / "case.json").read_text())}
     if wine and "native only" in setup:
         return f"skip {case.name}: {setup['native only']}"
     work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
     try:
         folder = work / "folder"
         shutil.copytree(case, folder)
-        subprocess.run(setup["prepare"], shell=True, cwd=folder, check=True)
+        subprocess.run(setup["prepare"], shell=True, cwd=folder, check=True, env={**os.environ, "PROGRAM": program})
         before = snapshot(folder)
         out, code, checks = (wine.run if wine else run_native)(program, case, setup, work)
         # The folder as it was; after a complete run the update file is gone, or kept with /e.
@@ -174,11 +186,12 @@ def run_case(program, case, wine):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--wine", nargs=2, metavar=("WINE64", "PREFIX"))
+    parser.add_argument("--wine", nargs=2, metavar=("WINE", "PREFIX"))
+    parser.add_argument("--server", default="wineserver64", help="Wine's server, beside WINE")
     parser.add_argument("program", type=os.path.abspath)
     parser.add_argument("cases", nargs="+", type=Path)
     options = parser.parse_args()
-    wine = options.wine and Wine(*options.wine)
+    wine = options.wine and Wine(*options.wine, options.server)
     reports = [run_case(options.program, case, wine) for case in options.cases]
     if wine:
         wine.serve("-k")
