@@ -31,22 +31,22 @@ bool readCommandLine(int argc, char** argv) {
     return true;
 }
 
-std::FILE* openProfileList() {
-    std::FILE* file = openTextForReading(kProfileList);
-    if (file == nullptr) failWith({kCannotOpenList});
-    if (!startProfileList(file)) {
-        std::fclose(file);
+ProfileList openProfileList() {
+    ProfileList list{openTextForReading(kProfileList), false};
+    if (list.file == nullptr) failWith({kCannotOpenList});
+    if (!startProfileList(list)) {
+        std::fclose(list.file);
         failWith({kCannotReadList});
     }
-    return file;
+    return list;
 }
 
 /// First pass over the list: its date, empty when it has none.
 QString readFileDate(QString& line) {
-    std::FILE* file = openProfileList();
+    ProfileList list = openProfileList();
     QString fileDate;
-    bool read = scanDate(file, line, fileDate);
-    std::fclose(file);
+    bool read = scanDate(list, line, fileDate);
+    std::fclose(list.file);
     if (!read) failWith({kCannotReadList});
     return fileDate;
 }
@@ -60,17 +60,17 @@ void printBanner(const QString& fileDate) {
 
 /// Second pass: the complete update file, or none at all.
 void createUpdateFile(QString& line, const QString& settingsKeyPath) {
-    std::FILE* profile = openProfileList();
-    std::FILE* update = openUpdateFile(kUpdateFile, profile);
+    ProfileList profile = openProfileList();
+    std::FILE* update = openUpdateFile(kUpdateFile, profile.file);
     if (update == nullptr) {
-        std::fclose(profile);
+        std::fclose(profile.file);
         failWith({"Could not open profsync.reg to write. Press RETURN to exit program..."});
     }
 
     WriteOutcome outcome = writeUpdateFile(profile, update, line, settingsKeyPath);
     // Buffered data reaches the disk only here, so the close decides as much as any write.
     bool closed = std::fclose(update) == 0;
-    std::fclose(profile);
+    std::fclose(profile.file);
     if (outcome != WriteOutcome::Complete || !closed) {
         std::remove(kUpdateFile);
         failWith({outcome == WriteOutcome::ReadFailed

@@ -21,7 +21,7 @@ const std::string kDummy = "\"UIDummyName\"=\"";
 // The update file for the list, or "" when the list is refused at its start.
 std::string translate(const std::uint8_t* data, std::size_t size) {
     // fmemopen may refuse an empty buffer; an empty file reads the same.
-    std::FILE* list = size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile();
+    ProfileList list{size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile(), false};
     char* bytes = nullptr;
     std::size_t length = 0;
     std::FILE* update = open_memstream(&bytes, &length);
@@ -31,7 +31,7 @@ std::string translate(const std::uint8_t* data, std::size_t size) {
               "a list in memory reads whole");
     }
     std::fclose(update);
-    std::fclose(list);
+    std::fclose(list.file);
     std::string file(bytes, length);
     std::free(bytes);
     return file;

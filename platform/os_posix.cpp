@@ -45,4 +45,9 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
 // No system editor here: the one on PATH, such as the tests' stand-in.
 QString registryEditor() { return QString("regedit.exe"); }
 
+std::size_t ansiChar(unsigned long codePoint, char* out) {
+    out[0] = codePoint <= 0xff ? static_cast<char>(codePoint) : '?';
+    return 1;
+}
+
 bool isLeadByte(char) { return false; }

@@ -78,4 +78,22 @@ QString registryEditor() {
     return editor;
 }
 
+std::size_t ansiChar(unsigned long codePoint, char* out) {
+    // Windows maps a character the code page lacks to a look-alike (é to e
+    // in code page 932), and 98 and ME cannot be told not to; a look-alike
+    // does not convert back to the character. No ANSI code page has a
+    // character beyond U+FFFF.
+    WCHAR wide = static_cast<WCHAR>(codePoint), back = 0;
+    BOOL usedDefault = FALSE;
+    int length = codePoint > 0xffff ? 0
+                                    : WideCharToMultiByte(CP_ACP, 0, &wide, 1, out, kAnsiCharMax, nullptr,
+                                                          &usedDefault);
+    if (length <= 0 || usedDefault || MultiByteToWideChar(CP_ACP, 0, out, length, &back, 1) != 1 ||
+        back != wide) {
+        out[0] = '?';
+        return 1;
+    }
+    return static_cast<std::size_t>(length);
+}
+
 bool isLeadByte(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0; }

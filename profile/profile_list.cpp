@@ -2,7 +2,7 @@
 
 #include "text/profile_line.h"
 
-bool scanDate(std::FILE* list, QString& line, QString& fileDate) {
+bool scanDate(ProfileList& list, QString& line, QString& fileDate) {
     bool blank;
     ReadResult result;
     while ((result = readProfileLine(list, line, blank)) == ReadResult::Line) {

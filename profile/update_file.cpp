@@ -64,7 +64,7 @@ void cutLoneLeadByte(QString& line) {
 
 }  // namespace
 
-WriteOutcome writeUpdateFile(std::FILE* list, std::FILE* update, QString& line, const QString& settingsKeyPath) {
+WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath) {
     // A game runs from its Name line to the next (lines before the first one
     // are a game with an empty name): a half-written game never puts its
     // values into another game's key.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "text/profile_line.h"
 #include "text/qstring.h"
 
 enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
@@ -12,4 +13,4 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// its name and the value lines that follow; values with no key of their
 /// game open are dropped. Stops at the first read
 /// or write error and says which it was; the caller closes both files.
-WriteOutcome writeUpdateFile(std::FILE* list, std::FILE* update, QString& line, const QString& settingsKeyPath);
+WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath);

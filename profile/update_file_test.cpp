@@ -5,11 +5,12 @@
 namespace {
 
 // Translates `list` into `update`, then closes both.
-WriteOutcome translate(std::FILE* list, std::FILE* update) {
+WriteOutcome translate(std::FILE* file, std::FILE* update) {
     QString line;
+    ProfileList list{file, false};
     WriteOutcome outcome = writeUpdateFile(list, update, line, "HKEY_LOCAL_MACHINE\\D");
     std::fclose(update);
-    std::fclose(list);
+    std::fclose(file);
     return outcome;
 }
 

@@ -9,7 +9,7 @@
 # something stands in the update file's way. case.json holds the exit code and, where they differ
 # from the defaults, "args", "stdin", the driver's "record" ([type, data]; [] for the driver's key
 # without it; null for no driver key), "env", shell commands that "prepare" the copy (links, file
-# modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why a case is "native only".
+# modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why a case is "native only" or "wine only".
 # console.txt is the console text; expected.reg the update file the registry editor gets;
 # system.reg a Wine hive that replaces the one made from the record; registry.txt what `reg query`
 # shows of the settings key after the import under Wine. Whatever else the folder holds must be
@@ -155,8 +155,9 @@ class Wine:
 def run_case(program, case, wine):
     setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "prepare": "",
              "umask": "022", "file size limit": None, **json.loads((case / "case.json").read_text())}
-    if wine and "native only" in setup:
-        return f"skip {case.name}: {setup['native only']}"
+    only = setup.get("native only" if wine else "wine only")
+    if only:
+        return f"skip {case.name}: {only}"
     work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
     try:
         folder = work / "folder"

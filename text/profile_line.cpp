@@ -8,28 +8,72 @@ namespace {
 
 const int kEndMark = 0x1a;  // Ctrl-Z
 
+// The length of the well-formed UTF-8 sequence of two to four bytes at `p`,
+// with its code point in `codePoint`; 0 when `p` starts none: a stray or
+// missing continuation byte, an overlong form, a surrogate, or a code point
+// beyond U+10FFFF.
+std::size_t decodeUtf8(const unsigned char* p, unsigned long& codePoint) {
+    std::size_t length = p[0] >= 0xc2 && p[0] <= 0xdf   ? 2
+                         : p[0] >= 0xe0 && p[0] <= 0xef ? 3
+                         : p[0] >= 0xf0 && p[0] <= 0xf4 ? 4
+                                                        : 0;
+    if (length == 0) return 0;
+    codePoint = p[0] & (0x3f >> (length - 1));
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((p[i] & 0xc0) != 0x80) return 0;  // the terminator stops it too
+        codePoint = codePoint << 6 | (p[i] & 0x3f);
+    }
+    bool overlong = length > 2 && codePoint < (length == 3 ? 0x800ul : 0x10000ul);
+    bool surrogate = codePoint >= 0xd800 && codePoint <= 0xdfff;
+    return overlong || surrogate || codePoint > 0x10ffff ? 0 : length;
+}
+
+// Converts a UTF-8 text to the ANSI code page in place: a character takes
+// no more bytes there than in UTF-8. Each byte that starts no well-formed
+// sequence becomes '?', the same on every system.
+void toAnsiCodePage(char* text) {
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+    char* out = text;
+    while (*in != '\0') {
+        unsigned long codePoint;
+        std::size_t length = *in < 0x80 ? 0 : decodeUtf8(in, codePoint);
+        if (length == 0) {
+            *out++ = *in < 0x80 ? static_cast<char>(*in) : '?';
+            ++in;
+            continue;
+        }
+        char ansi[kAnsiCharMax];
+        std::size_t ansiLength = ansiChar(codePoint, ansi);
+        if (ansiLength > length) ansi[0] = '?', ansiLength = 1;
+        std::memcpy(out, ansi, ansiLength);
+        out += ansiLength;
+        in += length;
+    }
+    *out = '\0';
+}
+
 }  // namespace
 
-bool startProfileList(std::FILE* list) {
+bool startProfileList(ProfileList& list) {
     unsigned char start[3];
-    std::size_t read = std::fread(start, 1, sizeof start, list);
+    std::size_t read = std::fread(start, 1, sizeof start, list.file);
     // UTF-16 is not the 8-bit text the list is made of: refused, not taken apart at its NULs.
     if (read >= 2 && ((start[0] == 0xff && start[1] == 0xfe) || (start[0] == 0xfe && start[1] == 0xff))) {
         return false;
     }
-    if (read == 3 && std::memcmp(start, "\xef\xbb\xbf", 3) == 0) return true;
-    return !std::ferror(list) && std::fseek(list, 0, SEEK_SET) == 0;
+    list.utf8 = read == 3 && std::memcmp(start, "\xef\xbb\xbf", 3) == 0;
+    return list.utf8 || (!std::ferror(list.file) && std::fseek(list.file, 0, SEEK_SET) == 0);
 }
 
-ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank) {
+ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
     std::size_t count = 0;  // characters kept so far
     bool space = false;     // blanks stand between the text so far and its next character
     char* out = line.reserve(1);
     blank = false;
 
-    int c = getcUnlocked(list);
+    int c = getcUnlocked(list.file);
     ReadResult result = c == EOF || c == kEndMark ? ReadResult::End : ReadResult::Line;
-    for (;; c = getcUnlocked(list)) {
+    for (;; c = getcUnlocked(list.file)) {
         if (c <= ' ') {  // every end, and every character that normalising changes
             if (c == EOF || c == '\n' || c == kEndMark) break;
             if (c == ' ' || c == '\t') {
@@ -41,7 +85,7 @@ ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank) {
                 continue;
             }
             if (c == '\0') {  // the text ends here; the rest of the line is skipped
-                while ((c = getcUnlocked(list)) != EOF && c != '\n' && c != kEndMark) {
+                while ((c = getcUnlocked(list.file)) != EOF && c != '\n' && c != kEndMark) {
                 }
                 break;
             }
@@ -52,10 +96,11 @@ ReadResult readProfileLine(std::FILE* list, QString& line, bool& blank) {
         space = false;
     }
     out[count] = '\0';
+    if (list.utf8) toAnsiCodePage(out);
     // Windows' text mode ends a file at its first Ctrl-Z; the list ends there
     // on every system, and stays ended for the next call.
-    if (c == kEndMark) std::ungetc(c, list);
-    if (c == EOF && std::ferror(list)) return ReadResult::Error;
+    if (c == kEndMark) std::ungetc(c, list.file);
+    if (c == EOF && std::ferror(list.file)) return ReadResult::Error;
     return result;
 }
 
