@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds profsync and runs every test: the bundled example, native, Windows
-# under wine64, under the sanitizers, and the fuzz targets. Installs what is
+# under wine64, under the sanitizers, and the fuzz target. Installs what is
 # missing on a Debian machine. Steps can be named to run only those:
 #     tools/test.sh native fuzz
 #     tools/test.sh example      builds only the program and runs it on example/kyro.txt
@@ -64,31 +64,20 @@ sanitized() {
 
 fuzz() {
     need clang libclang-rt-14-dev
-    echo "== fuzz targets: past findings and seeds, then ${FUZZ_SECONDS:-60} s of fuzzing each"
+    echo "== fuzz target: past findings and seeds, then ${FUZZ_SECONDS:-60} s of fuzzing"
     CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPROFSYNC_FUZZ=ON $werror
     cmake --build build-fuzz -j "$jobs"
     ctest --test-dir build-fuzz --output-on-failure --no-tests=error
-    local pids=() target
-    for target in translate hive; do
-        local work="build-fuzz/corpus-$target"
-        mkdir -p "$work"
-        build-fuzz/fuzz/${target}_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -print_final_stats=1 \
-            -artifact_prefix="build-fuzz/$target-" "$work" "fuzz/corpus/$target" "fuzz/regressions/$target" \
-            >"build-fuzz/$target.log" 2>&1 &
-        pids+=($!)
-    done
-    local failed=0 i=0
-    for target in translate hive; do
-        if wait "${pids[$i]}"; then
-            echo "-- $target: $(grep -E '^stat::(number_of_executed_units|new_units_added)' "build-fuzz/$target.log" | tr '\n' ' ')"
-        else
-            echo "-- $target: FINDING (input saved as build-fuzz/$target-*)"
-            tail -n 60 "build-fuzz/$target.log"
-            failed=1
-        fi
-        i=$((i + 1))
-    done
-    return $failed
+    mkdir -p build-fuzz/corpus-translate
+    if build-fuzz/fuzz/translate_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/translate- build-fuzz/corpus-translate fuzz/corpus/translate \
+        fuzz/regressions/translate >build-fuzz/translate.log 2>&1; then
+        echo "-- translate: $(grep -E '^stat::(number_of_executed_units|new_units_added)' build-fuzz/translate.log | tr '\n' ' ')"
+    else
+        echo "-- translate: FINDING (input saved as build-fuzz/translate-*)"
+        tail -n 60 build-fuzz/translate.log
+        return 1
+    fi
 }
 
 # Every step by default; name steps to run only those.
