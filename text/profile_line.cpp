@@ -36,15 +36,15 @@ void toAnsiCodePage(char* text) {
     char* out = text;
     while (*in != '\0') {
         unsigned long codePoint;
-        std::size_t length = *in < 0x80 ? 0 : decodeUtf8(in, codePoint);
-        if (length == 0) {
-            *out++ = *in < 0x80 ? static_cast<char>(*in) : '?';
+        std::size_t length = *in < 0x80 ? 1 : decodeUtf8(in, codePoint);
+        if (length < 2) {  // ASCII as it stands, and '?' for a byte that starts nothing
+            *out++ = length == 1 ? static_cast<char>(*in) : '?';
             ++in;
             continue;
         }
         char ansi[kAnsiCharMax];
         std::size_t ansiLength = ansiChar(codePoint, ansi);
-        if (ansiLength > length) ansi[0] = '?', ansiLength = 1;
+        if (ansiLength > length) ansi[0] = '?', ansiLength = 1;  // never on the systems known
         std::memcpy(out, ansi, ansiLength);
         out += ansiLength;
         in += length;
