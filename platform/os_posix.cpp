@@ -1,6 +1,5 @@
 #include "platform/os.h"
 
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,10 +26,9 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
         }
         return file;
     }
-    // No O_TRUNC: nothing that was there is emptied before it is known to be
-    // ours. O_NONBLOCK keeps a FIFO from holding the open until a reader
-    // comes; regular files ignore it.
-    if (errno != EEXIST) return nullptr;
+    // One that was there: no O_TRUNC, nothing is emptied before it is known
+    // to be ours. O_NONBLOCK keeps a FIFO from holding the open until a
+    // reader comes; regular files ignore it.
     fd = open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat info, listInfo;

@@ -11,6 +11,7 @@
 
 #include <strings.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,15 +53,15 @@ std::string readHive() {
 // functions hand them out (8-bit strings with their terminator). False when
 // the line is none of the forms read here.
 bool parseData(const std::string& line, std::size_t at, DWORD& type, std::string& data) {
-    char* end;
-    if (startsWith(line, at, "dword:")) {
-        unsigned long number = std::strtoul(line.c_str() + at + 6, &end, 16);
+    if (startsWith(line, at, "dword:")) {  // as stored: four bytes, the lowest first, as on x86
+        std::uint32_t number = static_cast<std::uint32_t>(std::strtoul(line.c_str() + at + 6, nullptr, 16));
         type = REG_DWORD;
-        for (int i = 0; i < 4; ++i) data += static_cast<char>(number >> (8 * i));
-        return end != line.c_str() + at + 6;
+        data.assign(reinterpret_cast<const char*>(&number), sizeof number);
+        return true;
     }
     if (startsWith(line, at, "hex(1):")) {  // UTF-16LE, as stored, with or without a terminator
         type = REG_SZ;
+        char* end;
         for (const char* p = line.c_str() + at + 7; *p != '\0'; p = *end == ',' ? end + 1 : end) {
             unsigned long low = std::strtoul(p, &end, 16);
             if (end == p || *end != ',') return false;
@@ -72,16 +73,17 @@ bool parseData(const std::string& line, std::size_t at, DWORD& type, std::string
     type = startsWith(line, at, "str(2):") ? REG_EXPAND_SZ : REG_SZ;
     if (type == REG_EXPAND_SZ) at += 7;
     if (line[at] != '"') return false;
-    for (std::size_t i = at + 1; i < line.size(); ++i) {
-        if (line[i] == '"') {
+    for (const char* p = line.c_str() + at + 1; *p != '\0'; ++p) {
+        if (*p == '"') {
             data += '\0';  // Wine keeps the terminator with the data
             return true;
         }
-        if (line[i] == '\\' && ++i < line.size()) {
-            data += line[i] == 'n' ? '\n' : line[i] == '0' ? '\0' : line[i];
-        } else {
-            data += line[i];
+        if (*p != '\\') {
+            data += *p;
+            continue;
         }
+        if (*++p == '\0') return false;
+        data += *p == 'n' ? '\n' : *p == '0' ? '\0' : *p;  // \\ and \" stand for themselves
     }
     return false;
 }
