@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds profsync and runs every test: the bundled example, native, Windows
-# under wine64, under the sanitizers, and the fuzz target. Installs what is
+# under wine64, under the sanitizers, the fuzz target, and the packaged 32-bit
+# program under 32-bit Wine on an emulated Pentium II. Installs what is
 # missing on a Debian machine. Steps can be named to run only those:
 #     tools/test.sh native fuzz
 #     tools/test.sh example      builds only the program and runs it on example/kyro.txt
@@ -40,14 +41,19 @@ native() {
     ctest --preset native -j "$jobs"
 }
 
-windows() {
-    need g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 wine64 python3 unzip locales
-    echo "== Windows x86 build and package (checked, not run: this machine cannot run 32-bit code)"
+package() {
+    need g++-mingw-w64-i686-win32 unzip
+    echo "== Windows x86 build and package, checked"
     cmake --preset windows-x86 $werror
     cmake --build --preset windows-x86 -j "$jobs"
     (cd build-windows-x86 && cpack)
     unzip -l build-windows-x86/profsync-*-windows.zip
     bash tools/check-windows-package.sh build-windows-x86/profsync-*-windows.zip
+}
+
+windows() {
+    need g++-mingw-w64-x86-64-win32 wine64 python3 locales
+    package
     echo "== Windows x64 build of the same sources, tests under wine64"
     cmake --preset windows-x64 $werror
     cmake --build --preset windows-x64 -j "$jobs"
@@ -80,8 +86,16 @@ fuzz() {
     fi
 }
 
+# The 32-bit program as users get it; the emulated PC's disk is kept between
+# runs (tools/x86-pc.sh says where).
+pc() {
+    package
+    echo "== the packaged 32-bit program through every case, under 32-bit Wine on an emulated Pentium II"
+    bash tools/x86-pc.sh build-windows-x86/profsync-*-windows.zip tests/cases/*
+}
+
 # Every step by default; name steps to run only those.
-for step in "${@:-example native windows sanitized fuzz}"; do
+for step in "${@:-example native windows sanitized fuzz pc}"; do
     for name in $step; do
         "$name"
     done

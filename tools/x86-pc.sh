@@ -50,10 +50,9 @@ boot() {  # boot JOB_FOLDER [snapshot]
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 mount -t proc proc /proc; mount -t sysfs sys /sys; mount -t devtmpfs dev /dev 2>/dev/null
 mkdir -p /dev/pts /dev/shm; mount -t devpts devpts /dev/pts; mount -t tmpfs shm /dev/shm
-mount -t tmpfs run /run; mount -t tmpfs tmp /tmp
+mount -t tmpfs run /run  # /tmp stays on the disk: a Wine prefix outgrows memory
 (cd /job && sh ./job)
 rm -rf /job
-mount -o remount,ro /
 sync
 busybox poweroff -f
 EOF
@@ -88,6 +87,7 @@ make_disk() {
     local job=$cache/setup
     mkdir "$job"
     cat >"$job/job" <<'EOF'
+export DEBIAN_FRONTEND=noninteractive
 dpkg --install --force-depends /var/cache/apt/archives/*.deb >/tmp/dpkg.log 2>&1
 dpkg --configure -a >>/tmp/dpkg.log 2>&1
 rm -f /var/cache/apt/archives/*.deb
