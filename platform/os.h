@@ -32,13 +32,11 @@ inline int getcUnlocked(std::FILE* file) { return _getc_nolock(file); }
 inline int getcUnlocked(std::FILE* file) { return getc_unlocked(file); }
 #endif
 
-/// Bytes a character of the ANSI code page may take.
-constexpr std::size_t kAnsiCharMax = 4;
-
-/// Writes the character `codePoint` as the system's ANSI code page has it
-/// into `out` and returns its length: '?' where the code page lacks it, never
-/// a look-alike. Where there is no such code page, Latin-1: code points up
-/// to U+00FF as that byte.
+/// Writes the character `codePoint` (U+0080 or above) as the system's ANSI
+/// code page has it into `out` and returns its length, never more than its
+/// UTF-8 form takes: '?' where the code page lacks it, never a look-alike.
+/// Where there is no such code page, Latin-1: code points up to U+00FF as
+/// that byte.
 std::size_t ansiChar(unsigned long codePoint, char* out);
 
 /// Whether `c` starts a two-byte character in the system's ANSI code page:

@@ -84,15 +84,17 @@ std::size_t ansiChar(unsigned long codePoint, char* out) {
     // does not convert back to the character. No ANSI code page has a
     // character beyond U+FFFF.
     WCHAR wide = static_cast<WCHAR>(codePoint), back = 0;
+    char bytes[4];
     BOOL usedDefault = FALSE;
     int length = codePoint > 0xffff ? 0
-                                    : WideCharToMultiByte(CP_ACP, 0, &wide, 1, out, kAnsiCharMax, nullptr,
+                                    : WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, nullptr,
                                                           &usedDefault);
-    if (length <= 0 || usedDefault || MultiByteToWideChar(CP_ACP, 0, out, length, &back, 1) != 1 ||
+    if (length <= 0 || usedDefault || MultiByteToWideChar(CP_ACP, 0, bytes, length, &back, 1) != 1 ||
         back != wide) {
         out[0] = '?';
         return 1;
     }
+    std::memcpy(out, bytes, static_cast<std::size_t>(length));
     return static_cast<std::size_t>(length);
 }
 

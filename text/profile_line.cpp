@@ -29,8 +29,9 @@ std::size_t decodeUtf8(const unsigned char* p, unsigned long& codePoint) {
 }
 
 // Converts a UTF-8 text to the ANSI code page in place: a character takes
-// no more bytes there than in UTF-8. Each byte that starts no well-formed
-// sequence becomes '?', the same on every system.
+// no more bytes there than in UTF-8, so it never overtakes the text still to
+// be read. Each byte that starts no well-formed sequence becomes '?', the
+// same on every system.
 void toAnsiCodePage(char* text) {
     const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
     char* out = text;
@@ -42,11 +43,7 @@ void toAnsiCodePage(char* text) {
             ++in;
             continue;
         }
-        char ansi[kAnsiCharMax];
-        std::size_t ansiLength = ansiChar(codePoint, ansi);
-        if (ansiLength > length) ansi[0] = '?', ansiLength = 1;  // never on the systems known
-        std::memcpy(out, ansi, ansiLength);
-        out += ansiLength;
+        out += ansiChar(codePoint, out);
         in += length;
     }
     *out = '\0';
