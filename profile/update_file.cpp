@@ -57,7 +57,9 @@ void putKeyParts(std::FILE* out, const char* text) {
 // Cuts a lead byte that starts the text's last character: alone, it would
 // take the line break or the delimiter written after it for its second byte.
 void cutLoneLeadByte(QString& line) {
-    char* p = line.reserve(std::strlen(line) + 1);
+    std::size_t length = std::strlen(line);
+    if (length == 0 || !isLeadByte(line.c_str()[length - 1])) return;  // the usual case: nothing to walk
+    char* p = line.reserve(length + 1);
     while (*p != '\0' && !(isLeadByte(*p) && p[1] == '\0')) p += isLeadByte(*p) ? 2 : 1;
     *p = '\0';
 }
