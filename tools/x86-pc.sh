@@ -82,6 +82,7 @@ make_disk() {
         find "$tree/lib/modules" -name "$module.ko" -exec cp {} "$cache/modules/" \;
     done
     mkfs.ext4 -q -d "$tree" "$cache/disk.img" 6G
+    echo "-- unpacked and on the disk after $SECONDS s"
     rm -rf "$tree"
     echo "-- first boot: installing the packages"
     local job=$cache/setup
@@ -99,6 +100,7 @@ else
 fi
 EOF
     boot "$job"
+    echo "-- first boot done after $SECONDS s"
     rm -rf "$job" "$job.initrd"
     # A disk whose setup failed is no disk: the next run makes it again.
     debugfs -R 'stat /var/lib/profsync-pc-ready' "$cache/disk.img" 2>/dev/null | grep -q Inode ||
@@ -121,5 +123,8 @@ python3 -m zipfile -e package.zip package
 WINEARCH=win32 python3 run_cases.py --wine /usr/lib/wine/wine /tmp/prefix --server wineserver32 package/profsync.exe cases/*
 echo "cases done: exit code $?"
 EOF
+echo "-- booting the PC for the cases"
+start=$SECONDS
 boot "$job" snapshot | tee "$job/console"
+echo "-- the cases took $((SECONDS - start)) s"
 grep -q '^cases done: exit code 0' "$job/console"
