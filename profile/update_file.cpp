@@ -67,10 +67,7 @@ void cutLoneLeadByte(QString& line) {
 }  // namespace
 
 WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath) {
-    // A game runs from its Name line to the next (lines before the first one
-    // are a game with an empty name): a half-written game never puts its
-    // values into another game's key.
-    QString currentName;
+    QString currentName;        // the game runs from its Name line to the next
     QString currentTyp;         // empty: the game has no type yet
     bool keyOpen = false;       // a key of the game is open for its values
     bool afterComment = false;  // the game's comment line is the last line written
