@@ -9,7 +9,8 @@
 # something stands in the update file's way. case.json holds the exit code and, where they differ
 # from the defaults, "args", "stdin", the driver's "record" ([type, data]; [] for the driver's key
 # without it; null for no driver key), "env", shell commands that "prepare" the copy (links, file
-# modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why a case is "native only" or "wine only".
+# modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why
+# a case is "native only" or "wine only".
 # console.txt is the console text; expected.reg the update file the registry editor gets;
 # system.reg a Wine hive that replaces the one made from the record; registry.txt what `reg query`
 # shows of the settings key after the import under Wine. Whatever else the folder holds must be

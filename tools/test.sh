@@ -89,6 +89,7 @@ fuzz() {
 # The 32-bit program as users get it; the emulated PC's disk is kept between
 # runs (tools/x86-pc.sh says where).
 pc() {
+    need qemu-system-x86 mmdebstrap e2fsprogs cpio
     package
     echo "== the packaged 32-bit program through every case, under 32-bit Wine on an emulated Pentium II"
     bash tools/x86-pc.sh build-windows-x86/profsync-*-windows.zip tests/cases/*

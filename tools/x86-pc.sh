@@ -7,8 +7,11 @@
 #
 #     tools/x86-pc.sh ZIP CASE...
 #
+# Needs qemu-system-x86, mmdebstrap, e2fsprogs and cpio (tools/test.sh pc
+# installs them), and root for mmdebstrap.
+#
 # The PC's disk, Debian 12 i386 with Wine, is made from Debian's packages on
-# the first run (about 10 minutes) and kept in $PROFSYNC_PC_CACHE, by default
+# the first run (about 15 minutes) and kept in $PROFSYNC_PC_CACHE, by default
 # /var/cache/profsync-x86-pc; remove that folder to make it anew. Runs never
 # change it: each boots a throw-away copy of it.
 set -euo pipefail
@@ -107,9 +110,6 @@ EOF
         { rm -rf "$cache"; echo "the PC's packages did not install"; return 1; }
 }
 
-need=()
-for tool in qemu-system-x86 mmdebstrap e2fsprogs cpio; do dpkg -s "$tool" >/dev/null 2>&1 || need+=("$tool"); done
-if [ ${#need[@]} -gt 0 ]; then apt-get update -q && apt-get install -y -q "${need[@]}"; fi
 [ -f "$cache/disk.img" ] || make_disk
 
 job=$(mktemp -d)
