@@ -138,14 +138,23 @@ class Wine:
     def serve(self, *args):
         subprocess.run([self.server, *args], env=self.env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
 
+    # The case's registry, or the run stops: a Wine process can fail to start now and then.
+    def add(self, *args):
+        for _ in range(3):
+            out, code = self("reg", "add", *args)
+            if code == 0:
+                return
+            print(f"reg add {args[0]}: exit code {code} {out.strip()!r}", file=sys.stderr)
+        sys.exit("the case's registry could not be set up")
+
     def run(self, program, case, setup, work):
         record, env = setup["record"], setup["env"]
         self("reg", "delete", DRIVER_KEY, "/f")
         self("reg", "delete", "HKLM\\" + RECORD.rsplit("\\", 1)[0], "/f")  # what earlier cases imported
         if record is not None:
-            self("reg", "add", DRIVER_KEY, "/f")
+            self.add(DRIVER_KEY, "/f")
         if record:
-            self("reg", "add", DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
+            self.add(DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
         out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env,
                          preexec_fn=lambda: limit_process(setup))
         registry = read(case / "registry.txt")
