@@ -41,7 +41,11 @@ native() {
     ctest --preset native -j "$jobs"
 }
 
+# The users' package, made and checked once for the steps that need it.
+packaged=
 package() {
+    [ -z "$packaged" ] || return 0
+    packaged=yes
     need g++-mingw-w64-i686-win32 unzip
     echo "== Windows x86 build and package, checked"
     cmake --preset windows-x86 $werror
