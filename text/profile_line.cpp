@@ -91,6 +91,14 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
         if (space) out[count++] = ' ';
         out[count++] = static_cast<char>(c);
         space = false;
+        // A byte-order mark inside a UTF-8 list (two lists joined with copy
+        // /b) is no part of the line: it reads as if the mark were not there,
+        // with the blank that the mark brought out pending again.
+        if (c == 0xbf && list.utf8 && count >= 3 && std::memcmp(out + count - 3, "\xef\xbb\xbf", 3) == 0) {
+            count -= 3;
+            space = count > 0 && out[count - 1] == ' ';
+            count -= space ? 1 : 0;
+        }
     }
     out[count] = '\0';
     if (list.utf8) toAnsiCodePage(out);

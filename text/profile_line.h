@@ -30,7 +30,8 @@ enum class ReadResult { Line, End, Error };
 /// CR came before the line's first character: the line is then blank as a
 /// whole, whatever follows. (A line of nothing but blanks is left empty.) A
 /// UTF-8 line arrives in the ANSI code page: a character the code page lacks
-/// as '?', and so each byte that does not start a well-formed UTF-8 sequence.
+/// as '?', and so each byte that does not start a well-formed UTF-8 sequence;
+/// a byte-order mark in it is left out as if it were not there.
 /// End: no line was left. Error: the list could not be read. `line` holds a
 /// terminated text on every return.
 ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank);
