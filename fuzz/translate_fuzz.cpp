@@ -2,6 +2,7 @@
 // reader and writer. Checks what must hold for every list, not only that
 // nothing crashes.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,22 +38,39 @@ std::string translate(const std::uint8_t* data, std::size_t size) {
     return file;
 }
 
-// REGEDIT4 string data up to its closing quote, which must end the line.
-bool wellFormedString(const std::string& line, std::size_t from) {
-    for (std::size_t i = from; i < line.size(); ++i) {
-        if (line[i] == '"') return i + 1 == line.size();
-        if (line[i] == '\\' && (++i == line.size() || (line[i] != '\\' && line[i] != '"'))) return false;
+// Past the REGEDIT4 quoted text that starts at `from`: characters other than
+// " and \, and the escapes \\ and \"; npos when there is none.
+std::size_t quoted(const std::string& line, std::size_t from) {
+    if (line[from] != '"') return std::string::npos;
+    for (std::size_t i = from + 1; i < line.size(); ++i) {
+        if (line[i] == '"') return i + 1;
+        if (line[i] == '\\' && (++i == line.size() || (line[i] != '\\' && line[i] != '"'))) break;
     }
-    return false;
+    return std::string::npos;
+}
+
+// One string assignment that the registry editor reads whole:
+// ("name" | @) [blank] = [blank] "data" [blank ; comment], the name not empty.
+bool assignment(const std::string& line) {
+    std::size_t i = line[0] == '@' ? 1 : quoted(line, 0);
+    if (i == std::string::npos || i == 2) return false;
+    i += line[i] == ' ';
+    if (line[i++] != '=') return false;
+    i = quoted(line, i + (line[i] == ' '));
+    return i == line.size() || (i != std::string::npos && line.compare(i, 2, " ;") == 0);
 }
 
 // The rest of a key header after the settings key, <Typ>\<Exe>]: two parts
-// at least, none of them empty, so that the registry editor folds none of
-// them into the key above.
+// at least, none of them empty (the registry editor would fold it into the
+// key above) or longer than the registry's 255 characters.
 bool ownKey(const std::string& rest) {
     if (rest.empty() || rest.back() != ']') return false;
-    std::string path = "\\" + rest.substr(0, rest.size() - 1) + "\\";  // each part between two backslashes
-    return path.find("\\\\") == std::string::npos && path.find('\\', 1) + 1 < path.size();
+    std::size_t parts = 0;
+    for (std::size_t start = 0, end; start < rest.size(); start = end + 1, ++parts) {
+        end = std::min(rest.find('\\', start), rest.size() - 1);
+        if (end == start || end - start > 255) return false;
+    }
+    return parts >= 2;
 }
 
 }  // namespace
@@ -76,12 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (first == '[') {
             check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
             check(ownKey(line.substr(keyStart.size())), "each game has a key of its own below its Typ");
-            check(i + 1 < lines.size() && lines[i + 1].rfind(kDummy, 0) == 0 &&
-                      wellFormedString(lines[i + 1], kDummy.size()),
-                  "each key starts with the game's name as well-formed string data");
+            check(i + 1 < lines.size() && lines[i + 1].rfind(kDummy, 0) == 0,
+                  "each key starts with the game's name");
         } else if (first == '"' || first == '@') {
             check(previous == '[' || previous == '"' || previous == '@',
                   "values only ever go into an open key");
+            check(assignment(line), "every value is one string assignment that the editor reads whole");
         } else {
             check(first == '\0' || first == ';', "every other line is empty or a game's comment");
         }

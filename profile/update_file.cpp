@@ -7,60 +7,104 @@
 
 namespace {
 
-// The length of the run at `text` that goes out as it stands: up to its end
-// or to the first `stop` or `otherStop` that is a character of its own. A
-// character of the ANSI code page may take two bytes, and its second byte
-// never counts alone, whatever it looks like: the registry editor reads the
-// file as characters before it reads escapes and separators.
-std::size_t plainRun(const char* text, char stop, char otherStop) {
-    const char* p = text;
-    while (*p != '\0' && *p != stop && *p != otherStop) p += isLeadByte(*p) && p[1] != '\0' ? 2 : 1;
-    return static_cast<std::size_t>(p - text);
-}
+const std::size_t kKeyNameLimit = 255;  // characters in the name of a registry key
+
+// The bytes of the character at `p`: a character of the ANSI code page may
+// take two, and its second byte never counts alone, whatever it looks like,
+// since the registry editor reads the file as characters before it reads
+// escapes and separators.
+std::size_t charLength(const char* p) { return isLeadByte(*p) && p[1] != '\0' ? 2 : 1; }
 
 // REGEDIT4 string data: a backslash or double quote would otherwise end the
 // string early or be taken for an escape.
 void putQuoted(std::FILE* out, const char* text) {
     for (;;) {
-        std::size_t run = plainRun(text, '\\', '"');
-        std::fwrite(text, 1, run, out);
-        text += run;
+        const char* run = text;  // what goes out as it stands
+        while (*text != '\0' && *text != '\\' && *text != '"') text += charLength(text);
+        std::fwrite(run, 1, static_cast<std::size_t>(text - run), out);
         if (*text == '\0') return;
         std::putc('\\', out);
         std::putc(*text++, out);
     }
 }
 
-// What a Typ or Exe line names its key by: its value less the backslashes
-// at its start, or the whole line (which starts with its key word) when
-// that leaves nothing.
-const char* keyText(const QString& line) {
-    const char* value = splitValue(line);
-    value += std::strspn(value, "\\");
-    return *value != '\0' ? value : line.c_str();
-}
-
-// Writes `text`, which starts with no backslash, as parts of a key path with
-// one backslash between two parts: none at its end, none doubled. An empty
-// part would make the registry editor fold the key into the one above it.
-void putKeyParts(std::FILE* out, const char* text) {
-    for (;;) {
-        std::size_t run = plainRun(text, '\\', '\\');
-        std::fwrite(text, 1, run, out);
-        text += run;
-        text += std::strspn(text, "\\");
-        if (*text == '\0') return;
-        std::putc('\\', out);
+// The end of the REGEDIT4 quoted text whose opening quote is at `p`, past
+// its closing quote; null when the registry editor would not read it whole.
+const char* skipQuoted(const char* p) {
+    for (++p; *p != '"'; p += charLength(p)) {
+        if (*p == '\0') return nullptr;
+        if (*p == '\\' && *++p != '\\' && *p != '"') return nullptr;
     }
+    return p + 1;
 }
 
-// Cuts a lead byte that starts the text's last character: alone, it would
-// take the line break or the delimiter written after it for its second byte.
+// Whether a line is one REGEDIT4 string assignment that the registry editor
+// reads whole, so that it can never swallow the lines after it:
+//     ( "name" | @ ) [blank] = [blank] "data" [ blank ; comment ]
+// with at least one character in the name, and in name and data characters
+// other than " and \, or the escapes \\ and \".
+bool isValueAssignment(const char* p) {
+    if (*p == '@') {
+        ++p;
+    } else if (*p != '"' || p[1] == '"' || (p = skipQuoted(p)) == nullptr) {
+        return false;
+    }
+    if (*p == ' ') ++p;
+    if (*p++ != '=') return false;
+    if (*p == ' ') ++p;
+    if (*p != '"' || (p = skipQuoted(p)) == nullptr) return false;
+    return *p == '\0' || (p[0] == ' ' && p[1] == ';');
+}
+
+// A Typ line's value as the key path it names below the settings key: one
+// backslash between two parts, none at either end, none doubled (the editor
+// would fold an empty part into the key above it). Empty when no part is
+// left, or when a part is longer than a key's name may be.
+void setType(QString& type, const char* value) {
+    char* out = type.reserve(std::strlen(value) + 1);
+    std::size_t length = 0;
+    std::size_t partLength = 0;  // characters of the part so far
+    for (const char* p = value; *p != '\0' && partLength <= kKeyNameLimit;) {
+        if (*p == '\\') {
+            partLength = 0;
+            ++p;
+            continue;
+        }
+        if (partLength++ == 0 && length > 0) out[length++] = '\\';
+        for (std::size_t n = charLength(p); n > 0; --n) out[length++] = *p++;
+    }
+    out[partLength <= kKeyNameLimit ? length : 0] = '\0';
+}
+
+// The program's file name that an Exe line's value names its key by: the
+// value less the blanks, '\' and '/' at its end, from after its last '\',
+// '/' or ':'. Empty when that leaves nothing or more than a key's name may
+// hold.
+std::string_view fileName(const char* value) {
+    const char* afterSeparator = value;
+    const char* start = value;
+    const char* end = value;
+    for (const char* p = value; *p != '\0'; p += charLength(p)) {
+        bool separator = charLength(p) == 1 && (*p == '\\' || *p == '/' || *p == ':');
+        if (separator) afterSeparator = p + 1;
+        if ((separator && *p != ':') || *p == ' ') continue;  // dropped at the end
+        start = afterSeparator;
+        end = p + charLength(p);
+    }
+    std::size_t characters = 0;
+    for (const char* p = start; p < end; p += charLength(p)) ++characters;
+    return characters <= kKeyNameLimit ? std::string_view(start, end - start) : std::string_view();
+}
+
+// Cuts a lead byte that starts the text's last character, and the blank
+// before it: alone, it would take the line break or the delimiter written
+// after it for its second byte.
 void cutLoneLeadByte(QString& line) {
     std::size_t length = std::strlen(line);
     if (length == 0 || !isLeadByte(line.c_str()[length - 1])) return;  // the usual case: nothing to walk
     char* p = line.reserve(length + 1);
-    while (*p != '\0' && !(isLeadByte(*p) && p[1] == '\0')) p += isLeadByte(*p) ? 2 : 1;
+    while (*p != '\0' && !(isLeadByte(*p) && p[1] == '\0')) p += charLength(p);
+    if (*p != '\0' && p > line.c_str() && p[-1] == ' ') --p;
     *p = '\0';
 }
 
@@ -88,24 +132,25 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             keyOpen = false;
             afterComment = true;
         } else if (key == "Typ") {
-            currentTyp = keyText(line);
+            setType(currentTyp, splitValue(line));
             keyOpen = false;
         } else if (key == "Exe") {
-            keyOpen = currentTyp.c_str()[0] != '\0';
+            std::string_view exe = fileName(splitValue(line));
+            keyOpen = currentTyp.c_str()[0] != '\0' && !exe.empty();
             if (!keyOpen) continue;
             std::fputs(afterComment ? "[" : "\n[", update);
             std::fputs(settingsKeyPath, update);
             std::putc('\\', update);
-            putKeyParts(update, currentTyp);
+            std::fputs(currentTyp, update);
             std::putc('\\', update);
-            putKeyParts(update, keyText(line));
+            std::fwrite(exe.data(), 1, exe.size(), update);
             std::fputs("]\n\"UIDummyName\"=\"", update);
             putQuoted(update, currentName);
             std::fputs("\"\n", update);
             afterComment = false;
-        } else if (keyOpen && (line.c_str()[0] == '"' || line.c_str()[0] == '@') && line.find(':') < 0) {
-            // A REGEDIT4 value assignment without a colon: no typed value,
-            // no drive letter, nothing the editor could take for a key.
+        } else if (keyOpen && line.find(':') < 0 && isValueAssignment(line)) {
+            // No colon: no typed value, no drive letter, nothing the editor
+            // could take for a key.
             std::fputs(line, update);
             std::putc('\n', update);
         }

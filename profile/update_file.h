@@ -8,9 +8,10 @@
 enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 
 /// Second pass: translates the whole profile list into the REGEDIT4 update
-/// file, whole lines only: each game a comment, and a key below
-/// `settingsKeyPath` for each of its executables once it has a type, holding
-/// its name and the value lines that follow; values with no key of their
-/// game open are dropped. Stops at the first read
-/// or write error and says which it was; the caller closes both files.
+/// file, whole lines only: each game a comment, and a key
+/// `settingsKeyPath\<Typ>\<file name>` for each of its Exe lines once it has
+/// a type, holding its name and the value lines that follow it. A value line
+/// goes in only when the registry editor reads it as one whole string
+/// assignment, and only while a key of its game is open. Stops at the first
+/// read or write error and says which it was; the caller closes both files.
 WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath);
