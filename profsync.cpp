@@ -8,6 +8,7 @@
 #include "console.h"
 #include "driver/settings_key.h"
 #include "platform/os.h"
+#include "profile/left_out.h"
 #include "profile/profile_list.h"
 #include "profile/update_file.h"
 #include "text/profile_line.h"
@@ -59,7 +60,7 @@ void printBanner(const QString& fileDate) {
 }
 
 /// Second pass: the complete update file, or none at all.
-void createUpdateFile(QString& line, const QString& settingsKeyPath) {
+void createUpdateFile(QString& line, const QString& settingsKeyPath, LeftOutLines& leftOut) {
     ProfileList profile = openProfileList();
     std::FILE* update = openUpdateFile(kUpdateFile, profile.file);
     if (update == nullptr) {
@@ -67,7 +68,7 @@ void createUpdateFile(QString& line, const QString& settingsKeyPath) {
         failWith({"Could not open profsync.reg to write. Press RETURN to exit program..."});
     }
 
-    WriteOutcome outcome = writeUpdateFile(profile, update, line, settingsKeyPath);
+    WriteOutcome outcome = writeUpdateFile(profile, update, line, settingsKeyPath, leftOut);
     // Buffered data reaches the disk only here, so the close decides as much as any write.
     bool closed = std::fclose(update) == 0;
     std::fclose(profile.file);
@@ -81,8 +82,11 @@ void createUpdateFile(QString& line, const QString& settingsKeyPath) {
 
 /// Hands the update file to the registry editor, which asks the user to
 /// confirm; after the user's RETURN the file goes unless it is to be kept.
-void importUpdateFile(bool keep) {
+/// The lines left out of the file are reported first, so that the user can
+/// read them before answering the editor.
+void importUpdateFile(bool keep, const LeftOutLines& leftOut) {
     std::puts("Update-File created.\n");
+    leftOut.print();
     std::puts("New registry keys will be imported.\nPlease press \"Yes\" in the window\n\n"
               "and then press RETURN to exit programme...");
     // The editor shares the console: our text must come before its own.
@@ -106,7 +110,8 @@ int main(int argc, char** argv) {
     QString fileDate = readFileDate(line);
     printBanner(fileDate);
     QString settingsKeyPath = locateSettingsKey(valueBuffer);
-    createUpdateFile(line, settingsKeyPath);
-    importUpdateFile(keep);
+    LeftOutLines leftOut;
+    createUpdateFile(line, settingsKeyPath, leftOut);
+    importUpdateFile(keep, leftOut);
     return 0;
 }

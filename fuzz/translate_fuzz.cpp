@@ -19,16 +19,20 @@ namespace {
 const char kPath[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
 const std::string kDummy = "\"UIDummyName\"=\"";
 
-// The update file for the list, or "" when the list is refused at its start.
-std::string translate(const std::uint8_t* data, std::size_t size) {
+ProfileList open(const std::uint8_t* data, std::size_t size) {
     // fmemopen may refuse an empty buffer; an empty file reads the same.
-    ProfileList list{size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile(), false};
+    return {size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile(), false};
+}
+
+// The update file for the list, or "" when the list is refused at its start.
+std::string translate(const std::uint8_t* data, std::size_t size, LeftOutLines& leftOut) {
+    ProfileList list = open(data, size);
     char* bytes = nullptr;
     std::size_t length = 0;
     std::FILE* update = open_memstream(&bytes, &length);
     if (startProfileList(list)) {
         QString line;
-        check(writeUpdateFile(list, update, line, kPath) == WriteOutcome::Complete,
+        check(writeUpdateFile(list, update, line, kPath, leftOut) == WriteOutcome::Complete,
               "a list in memory reads whole");
     }
     std::fclose(update);
@@ -36,6 +40,24 @@ std::string translate(const std::uint8_t* data, std::size_t size) {
     std::string file(bytes, length);
     std::free(bytes);
     return file;
+}
+
+// Each line of the list: 'T' for a Typ line, 'a' for a line that must be
+// written or noted (all but blank and empty lines, comments, Name and Date
+// lines), '-' for the others.
+std::string lineKinds(const std::uint8_t* data, std::size_t size) {
+    ProfileList list = open(data, size);
+    std::string kinds;
+    QString line;
+    bool blank;
+    for (startProfileList(list); readProfileLine(list, line, blank) == ReadResult::Line;) {
+        std::string_view key = splitKey(line);
+        bool said = blank || line.c_str()[0] == '\0' || line.c_str()[0] == ';' || line.c_str()[0] == '#' ||
+                    key == "Name" || key == "Date";
+        kinds += key == "Typ" ? 'T' : said ? '-' : 'a';
+    }
+    std::fclose(list.file);
+    return kinds;
 }
 
 // Past the REGEDIT4 quoted text that starts at `from`: characters other than
@@ -76,7 +98,8 @@ bool ownKey(const std::string& rest) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string file = translate(data, size);
+    LeftOutLines leftOut;
+    std::string file = translate(data, size, leftOut);
     if (file.empty()) return 0;
     check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
     check(file.back() == '\n', "the file ends with a line break");
@@ -105,5 +128,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         previous = first;
     }
+
+    // A line that must be accounted for is written (as a key header with its
+    // UIDummyName line, or a value line) or noted, never both.
+    if (leftOut.count() > LeftOutLines::kShown) return 0;  // the notes at hand are not all
+    std::string kinds = lineKinds(data, size);
+    std::size_t notedOthers = 0;
+    for (const LeftOutLines::Note& note : leftOut) {
+        char kind = note.number <= kinds.size() ? kinds[note.number - 1] : '\0';
+        check(kind == (note.reason == LeftOutReason::TypeUnused ? 'T' : 'a'), "a line noted is one to account for");
+        notedOthers += kind == 'a';
+    }
+    std::size_t written = std::count_if(lines.begin(), lines.end(),
+                                        [](const std::string& line) { return line[0] == '"' || line[0] == '@'; });
+    check(notedOthers + written == static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), 'a')),
+          "every line to account for is either written or noted");
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/os.h"
+#include "profile/left_out.h"
 #include "text/profile_line.h"
 
 namespace {
@@ -110,20 +111,33 @@ void cutLoneLeadByte(QString& line) {
 
 }  // namespace
 
-WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath) {
+WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath,
+                             LeftOutLines& leftOut) {
     QString currentName;        // the game runs from its Name line to the next
     QString currentTyp;         // empty: the game has no type yet
     bool keyOpen = false;       // a key of the game is open for its values
     bool afterComment = false;  // the game's comment line is the last line written
+    QString typLine;            // the game's last Typ line, while no key was made with it
+    unsigned long typNumber = 0;  // that line's number; 0 for none
+    unsigned long number = 0;     // the line's in the list
     ReadResult result = ReadResult::End;
     bool blank;
+    // A Typ line is left out when its game ends, or a new type replaces it,
+    // before an Exe line made a key with it.
+    auto noteUnusedTyp = [&] {
+        if (typNumber != 0) leftOut.note(typNumber, LeftOutReason::TypeUnused, typLine);
+        typNumber = 0;
+    };
 
     std::fputs("REGEDIT4\n", update);
     while (!std::ferror(update) && (result = readProfileLine(list, line, blank)) == ReadResult::Line) {
+        ++number;
         if (blank) continue;
         cutLoneLeadByte(line);
         std::string_view key = splitKey(line);
+        char first = line.c_str()[0];
         if (key == "Name") {
+            noteUnusedTyp();
             currentName = splitValue(line);
             currentTyp = "";
             std::fputs("\n; ", update);
@@ -132,12 +146,24 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             keyOpen = false;
             afterComment = true;
         } else if (key == "Typ") {
+            noteUnusedTyp();
+            typLine = line.c_str();
+            typNumber = number;
             setType(currentTyp, splitValue(line));
             keyOpen = false;
         } else if (key == "Exe") {
             std::string_view exe = fileName(splitValue(line));
-            keyOpen = currentTyp.c_str()[0] != '\0' && !exe.empty();
-            if (!keyOpen) continue;
+            keyOpen = false;
+            if (currentTyp.c_str()[0] == '\0') {
+                leftOut.note(number, LeftOutReason::NoType, line);
+                continue;
+            }
+            if (exe.empty()) {
+                leftOut.note(number, LeftOutReason::NoFileName, line);
+                continue;
+            }
+            keyOpen = true;
+            typNumber = 0;
             std::fputs(afterComment ? "[" : "\n[", update);
             std::fputs(settingsKeyPath, update);
             std::putc('\\', update);
@@ -148,13 +174,23 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             putQuoted(update, currentName);
             std::fputs("\"\n", update);
             afterComment = false;
-        } else if (keyOpen && line.find(':') < 0 && isValueAssignment(line)) {
-            // No colon: no typed value, no drive letter, nothing the editor
-            // could take for a key.
+        } else if (key == "Date" || first == '\0' || first == ';' || first == '#') {
+            // the list's date, an empty line, a comment: nothing to write, nothing to say
+        } else if (first != '"' && first != '@') {
+            leftOut.note(number, LeftOutReason::Unknown, line);
+        } else if (line.find(':') >= 0) {
+            // a typed value, a drive letter, or something the editor could take for a key
+            leftOut.note(number, LeftOutReason::ValueColon, line);
+        } else if (!isValueAssignment(line)) {
+            leftOut.note(number, LeftOutReason::ValueNotWhole, line);
+        } else if (!keyOpen) {
+            leftOut.note(number, LeftOutReason::NoKeyOpen, line);
+        } else {
             std::fputs(line, update);
             std::putc('\n', update);
         }
     }
+    noteUnusedTyp();
     if (std::ferror(update)) return WriteOutcome::WriteFailed;
     return result == ReadResult::Error ? WriteOutcome::ReadFailed : WriteOutcome::Complete;
 }

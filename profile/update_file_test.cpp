@@ -8,7 +8,8 @@ namespace {
 WriteOutcome translate(std::FILE* file, std::FILE* update) {
     QString line;
     ProfileList list{file, false};
-    WriteOutcome outcome = writeUpdateFile(list, update, line, "HKEY_LOCAL_MACHINE\\D");
+    LeftOutLines leftOut;
+    WriteOutcome outcome = writeUpdateFile(list, update, line, "HKEY_LOCAL_MACHINE\\D", leftOut);
     std::fclose(update);
     std::fclose(file);
     return outcome;

@@ -1,0 +1,68 @@
+#include "profile/left_out.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/os.h"
+
+namespace {
+
+const int kConsoleWidth = 79;  // bytes a console line may take, so that none wraps
+
+const char* text(LeftOutReason reason) {
+    switch (reason) {
+        case LeftOutReason::Unknown: return "unknown line";
+        case LeftOutReason::ValueColon: return "value holds a colon";
+        case LeftOutReason::ValueNotWhole: return "not one whole value";
+        case LeftOutReason::NoKeyOpen: return "no key open for it";
+        case LeftOutReason::NoType: return "game has no type";
+        case LeftOutReason::NoFileName: return "no file name, or too long";
+        case LeftOutReason::TypeUnused: return "no key made with it";
+    }
+    return "";
+}
+
+// The bytes of the longest start of `text` that takes at most `room` bytes
+// and ends between two characters of the ANSI code page.
+std::size_t fitting(const char* text, std::size_t room) {
+    std::size_t length = 0;
+    while (text[length] != '\0') {
+        std::size_t next = length + (isLeadByte(text[length]) && text[length + 1] != '\0' ? 2 : 1);
+        if (next > room) break;
+        length = next;
+    }
+    return length;
+}
+
+}  // namespace
+
+void LeftOutLines::note(unsigned long number, LeftOutReason reason, const char* line) {
+    ++count_;
+    if (kept_ == kShown && notes_[kShown - 1].number < number) return;
+    int at = kept_ < kShown ? kept_++ : kShown - 1;
+    for (; at > 0 && notes_[at - 1].number > number; --at) notes_[at] = notes_[at - 1];
+    Note& note = notes_[at];
+    note.number = number;
+    note.reason = reason;
+    std::size_t length = fitting(line, sizeof note.text - 1);
+    for (std::size_t i = 0; i < length; ++i) {
+        note.text[i] = static_cast<unsigned char>(line[i]) < 0x20 ? '?' : line[i];
+    }
+    note.text[length] = '\0';
+    note.cut = line[length] != '\0';
+}
+
+void LeftOutLines::print() const {
+    if (count_ == 0) return;
+    std::puts("Lines left out of the Update-File (README.txt says why):");
+    for (const Note& note : *this) {
+        char start[kConsoleWidth + 1];
+        int room = kConsoleWidth - std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number, text(note.reason));
+        std::size_t length = std::strlen(note.text);
+        bool whole = !note.cut && length <= static_cast<std::size_t>(room);
+        if (!whole) length = fitting(note.text, static_cast<std::size_t>(room) - 3);
+        std::printf("%s%.*s%s\n", start, static_cast<int>(length), note.text, whole ? "" : "...");
+    }
+    if (count_ > static_cast<unsigned long>(kept_)) std::printf("and %lu more.\n", count_ - kept_);
+    std::puts("");
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+/// Why a line of the list puts nothing into the update file.
+enum class LeftOutReason {
+    Unknown,        // no Name, Typ, Exe or Date line, no value line, no comment
+    ValueColon,     // a value line with a colon
+    ValueNotWhole,  // a value line the registry editor would not read whole
+    NoKeyOpen,      // a value line while no key of its game is open
+    NoType,         // an Exe line in a game without a type
+    NoFileName,     // an Exe line whose file name is empty or too long
+    TypeUnused,     // a Typ line that no Exe line of its game opened a key with
+};
+
+/// The lines of the list that put nothing into the update file, as the
+/// console reports them: the first kShown by line number, each with its
+/// reason and the start of its text, and how many there were. Its size does
+/// not grow with the list.
+class LeftOutLines {
+public:
+    static constexpr int kShown = 10;
+
+    /// Notes the line numbered `number` (1 for the first), whose normalised
+    /// text is `text`. Lines may be noted out of order.
+    void note(unsigned long number, LeftOutReason reason, const char* text);
+
+    unsigned long count() const { return count_; }
+
+    /// Prints the report on standard output: a heading, one line for each
+    /// line kept, how many more there were, and an empty line; no console
+    /// line longer than 79 bytes. Nothing when no line was noted.
+    void print() const;
+
+    struct Note {
+        unsigned long number;
+        LeftOutReason reason;
+        char text[80];  // the start of the line, control bytes as '?'
+        bool cut;       // the line goes on after `text`
+    };
+    const Note* begin() const { return notes_; }
+    const Note* end() const { return notes_ + kept_; }
+
+private:
+    Note notes_[kShown];
+    int kept_ = 0;
+    unsigned long count_ = 0;
+};
