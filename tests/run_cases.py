@@ -2,7 +2,7 @@
 # Runs profsync on end-to-end cases and checks every byte it leaves.
 #
 #     run_cases.py build/profsync CASE...
-#     run_cases.py --wine /usr/lib/wine/wine64 PREFIX [--server wineserver32] profsync.exe CASE...
+#     run_cases.py --wine /usr/lib/wine/wine64 PREFIX [--server wineserver32] [--windows-98] profsync.exe CASE...
 #                  (in a fresh Wine prefix)
 #
 # A case is a folder, and the program runs in a copy of it: its kyro.txt, and a profsync.reg when
@@ -10,11 +10,15 @@
 # from the defaults, "args", "stdin", the driver's "record" ([type, data]; [] for the driver's key
 # without it; null for no driver key), "env", shell commands that "prepare" the copy (links, file
 # modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why
-# a case is "native only" or "wine only".
-# console.txt is the console text; expected.reg the update file the registry editor gets;
-# system.reg a Wine hive that replaces the one made from the record; registry.txt what `reg query`
-# shows of the settings key after the import under Wine. Whatever else the folder holds must be
-# exactly as it was after the run.
+# a case is "native only" or "wine only"; any other key is an error.
+# console.txt is the console text; expected.reg the update file, which every case that ends with
+# exit code 0 has, found while the program waits for RETURN; system.reg a hive that replaces the one
+# made from the record natively; registry.txt, which every case that imports a key under Wine has,
+# what `reg query` shows of the settings key after the import there. Whatever else the folder holds must be exactly as it was after the run.
+# With --windows-98, Wine reports Windows 98 to the program, except where the prepared copy holds a
+# symbolic link (Windows 98 has none); a case with something at profsync.reg also runs as on NT.
+#
+# Exit code 0 when every case that ran passed, 1 when one failed, 77 when every case was skipped.
 
 import argparse
 import contextlib
@@ -22,7 +26,6 @@ import json
 import os
 import platform
 import resource
-import select
 import shutil
 import signal
 import subprocess
@@ -37,6 +40,8 @@ DRIVER_KEY = "HKLM\\Software\\PowerVR\\KYRO"
 EDITOR_RAN = "(the registry editor ran)\n"
 HIVE_FORMS = {"REG_SZ": lambda data: f'"{data}"', "REG_EXPAND_SZ": lambda data: f'str(2):"{data}"',
               "REG_DWORD": lambda data: f"dword:{int(data):08x}"}
+DEFAULTS = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "prepare": "", "umask": "022",
+            "file size limit": None, "native only": None, "wine only": None}
 
 
 # The bytes of a regular file as text; None for anything else.
@@ -71,13 +76,16 @@ def hive(record):
 READ_CALL = {"x86_64": 0, "aarch64": 63, "riscv64": 63}.get(platform.machine(), 3)  # 3: i386, arm and others
 
 
-# Whether the process comes to read its standard input before it ends. One
-# that has not within a minute is ended: a failed case, not a hang.
+# Whether the process comes to read its standard input before it ends: under
+# Wine through another descriptor of the same pipe. One that has not within
+# two minutes is ended: a failed case, not a hang.
 def waits_for_input(process):
-    deadline = time.monotonic() + 60
+    pipe = f"pipe:[{os.fstat(process.stdin.fileno()).st_ino}]"
+    deadline = time.monotonic() + 120
     while process.poll() is None and time.monotonic() < deadline:
-        with contextlib.suppress(OSError):  # it may just have ended
-            if Path(f"/proc/{process.pid}/syscall").read_text().startswith(f"{READ_CALL} 0x0 "):
+        with contextlib.suppress(OSError, IndexError, ValueError):  # it may just have ended
+            call = Path(f"/proc/{process.pid}/syscall").read_text().split()
+            if call[0] == str(READ_CALL) and os.readlink(f"/proc/{process.pid}/fd/{int(call[1], 16)}") == pipe:
                 return True
         time.sleep(0.005)
     if process.poll() is None:
@@ -85,8 +93,24 @@ def waits_for_input(process):
     return False
 
 
-def run_native(program, case, setup, work):
-    prefix, folder = work / "home" / ".wine", work / "folder"
+# Runs the program in the folder with its standard input empty until it comes
+# to read it, then hands it the case's input. Returns the console, the exit
+# code, and the console and update file as they were while it waited (both
+# None when it never did).
+def run_program(command, folder, env, setup, errors):
+    with tempfile.TemporaryFile() as out:  # not a pipe: Wine's services would hold it open
+        process = subprocess.Popen(command, cwd=folder, env=env, stdin=PIPE, stdout=out, stderr=errors,
+                                   preexec_fn=lambda: limit_process(setup))
+        waited = waits_for_input(process)
+        out.seek(0)
+        shown, waiting = (out.read().decode("latin-1"), read(folder / "profsync.reg")) if waited else (None, None)
+        process.communicate(setup["stdin"].encode(), timeout=300)
+        out.seek(0)
+        return out.read().decode("latin-1"), process.returncode, shown, waiting
+
+
+def run_native(program, case, setup, folder, version):
+    work, prefix = folder.parent, folder.parent / "home" / ".wine"
     prefix.mkdir(parents=True)
     (prefix / "system.reg").write_text(read(case / "system.reg") or hive(setup["record"]), encoding="latin-1")
     # The registry editor: keeps the file it was given, and says when it ran.
@@ -94,24 +118,18 @@ def run_native(program, case, setup, work):
     (work / "regedit.exe").chmod(0o755)
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
-    process = subprocess.Popen([program, *setup["args"]], cwd=folder, env=env, stdin=PIPE, stdout=PIPE,
-                               preexec_fn=lambda: limit_process(setup))
-    waited, waiting = waits_for_input(process), read(folder / "profsync.reg")
-    # What the console shows while the program waits: all its pipe holds.
-    pipe = process.stdout.fileno()
-    shown = os.read(pipe, 1 << 16) if waited and select.select([pipe], [], [], 0)[0] else b""
-    out = (shown + process.communicate(setup["stdin"].encode(), timeout=120)[0]).decode("latin-1")
-    expected = read(case / "expected.reg")
-    return out.replace(EDITOR_RAN, ""), process.returncode, {
-        "the registry editor runs after the console text": (out.endswith(EDITOR_RAN), expected is not None),
-        "waits for RETURN before it ends": (waited, True),
-        "console text out before it waits": (shown.decode("latin-1"), out),
-        "update file while it waits": (waiting if expected else None, expected),
-        "update file handed to the registry editor": (read(work / "handed.reg"), expected)}
+    with tempfile.TemporaryFile() as errors:
+        console, code, shown, waiting = run_program([program, *setup["args"]], folder, env, setup, errors)
+        errors.seek(0)
+        expected = read(case / "expected.reg")
+        return console.replace(EDITOR_RAN, ""), code, shown and shown.replace(EDITOR_RAN, ""), waiting, {
+            "the registry editor runs after the console text": (console.endswith(EDITOR_RAN), expected is not None),
+            "nothing on standard error": (errors.read().decode("latin-1"), ""),
+            "update file handed to the registry editor": (read(work / "handed.reg"), expected)}
 
 
 class Wine:
-    def __init__(self, wine, prefix, server):
+    def __init__(self, wine, prefix, server, windows98):
         self.wine, self.server = wine, str(Path(wine).with_name(server))
         self.env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all",
                         LOCPATH=os.path.abspath(prefix) + "-locales")
@@ -126,12 +144,16 @@ class Wine:
         self.serve("-w")
         self.serve("-p60")
         self("cmd", "/c", "exit")
+        # Wine reports Windows 98 to a program by this name, and its own default (NT) to others.
+        self.windows98 = windows98
+        if windows98:
+            self.add("HKCU\\Software\\Wine\\AppDefaults\\profsync.exe", "/v", "Version", "/d", "win98", "/f")
 
     # (console less CRs, exit code), through a file: Wine's services would hold a pipe open.
-    def __call__(self, *args, stdin=b"", cwd=None, env=None, preexec_fn=None):
+    def __call__(self, *args, env=None):
         with tempfile.TemporaryFile() as out:
-            code = subprocess.run([self.wine, *args], cwd=cwd, env={**self.env, **(env or {})}, input=stdin,
-                                  stdout=out, stderr=DEVNULL, timeout=300, preexec_fn=preexec_fn).returncode
+            code = subprocess.run([self.wine, *args], env={**self.env, **(env or {})}, stdin=DEVNULL,
+                                  stdout=out, stderr=DEVNULL, timeout=300).returncode
             out.seek(0)
             return out.read().decode("latin-1").replace("\r\n", "\n"), code
 
@@ -147,7 +169,7 @@ class Wine:
             print(f"reg add {args[0]}: exit code {code} {out.strip()!r}", file=sys.stderr)
         sys.exit("the case's registry could not be set up")
 
-    def run(self, program, case, setup, work):
+    def run(self, program, case, setup, folder, version):
         record, env = setup["record"], setup["env"]
         self("reg", "delete", DRIVER_KEY, "/f")
         self("reg", "delete", "HKLM\\" + RECORD.rsplit("\\", 1)[0], "/f")  # what earlier cases imported
@@ -155,43 +177,74 @@ class Wine:
             self.add(DRIVER_KEY, "/f")
         if record:
             self.add(DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
-        out, code = self(program, *setup["args"], stdin=setup["stdin"].encode(), cwd=work / "folder", env=env,
-                         preexec_fn=lambda: limit_process(setup))
+        if version == "NT":
+            program = shutil.copy(program, folder.parent / "profsync-nt.exe")
+        console, code, shown, waiting = run_program([self.wine, program, *setup["args"]], folder,
+                                                    {**self.env, **env}, setup, DEVNULL)
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
-        return out, code, {"registry after the import": (query, registry)}
+        return console.replace("\r\n", "\n"), code, shown and shown.replace("\r\n", "\n"), waiting, {
+            "registry after the import": (query, registry)}
 
 
-def run_case(program, case, wine):
-    setup = {"args": [], "stdin": "\n", "record": ["REG_SZ", RECORD], "env": {}, "prepare": "",
-             "umask": "022", "file size limit": None, **json.loads((case / "case.json").read_text())}
-    only = setup.get("native only" if wine else "wine only")
-    if only:
-        return f"skip {case.name}: {only}"
-    work = Path(tempfile.mkdtemp(prefix="profsync-case-"))
+# A copy of the case, prepared, in a work folder of its own.
+def prepared(program, case, setup):
+    folder = Path(tempfile.mkdtemp(prefix="profsync-case-")) / "folder"
+    shutil.copytree(case, folder)
+    subprocess.run(setup["prepare"], shell=True, cwd=folder, check=True, env={**os.environ, "PROGRAM": program})
+    return folder
+
+
+# The failed checks of one run of the case in its prepared copy, each with what it got and wanted.
+def run_once(program, case, setup, wine, version, folder):
     try:
-        folder = work / "folder"
-        shutil.copytree(case, folder)
-        subprocess.run(setup["prepare"], shell=True, cwd=folder, check=True, env={**os.environ, "PROGRAM": program})
         before = snapshot(folder)
-        out, code, checks = (wine.run if wine else run_native)(program, case, setup, work)
-        # The folder as it was; after a complete run the update file is gone, or kept with /e.
-        if code == 0:
+        console, code, shown, waiting, checks = (wine.run if wine else run_native)(program, case, setup, folder,
+                                                                                    version)
+        # The update file as the registry editor gets it, and as /e keeps it: with CR LF on Windows.
+        expected = read(case / "expected.reg")
+        expected = expected.replace("\n", "\r\n") if wine and expected else expected
+        if code == 0:  # the folder as it was; the update file gone, or kept with /e
             before.pop("profsync.reg", None)
-            kept = read(case / "expected.reg")
-            if setup["args"] == ["/e"] and kept is not None:
-                before["profsync.reg"] = ("file", (kept.replace("\n", "\r\n") if wine else kept).encode("latin-1"))
+            if setup["args"] == ["/e"] and expected is not None:
+                before["profsync.reg"] = ("file", expected.encode("latin-1"))
         after = snapshot(folder)
         changed = sorted(name for name in after.keys() | before.keys() if after.get(name) != before.get(name))
         checks.update({
-            "console": (out, read(case / "console.txt")),
+            "console": (console, read(case / "console.txt")),
             "exit code": (code, setup["exit"]),
+            "waits for RETURN before it ends": (shown is not None, True),
+            "console text out before it waits": (shown, console),
+            "update file while it waits": (waiting if expected is not None else None, expected),
             "the folder afterwards": ({name: after.get(name) for name in changed},
                                       {name: before.get(name) for name in changed})})
     finally:
-        shutil.rmtree(work)
-    failed = [f"  {what}:\n    got    {got!r:.3000}\n    wanted {wanted!r:.3000}"
-              for what, (got, wanted) in checks.items() if got != wanted]
+        shutil.rmtree(folder.parent)
+    return [f"  {what}{' as Windows ' + version if version else ''}:\n    got    {got!r:.3000}\n"
+            f"    wanted {wanted!r:.3000}" for what, (got, wanted) in checks.items() if got != wanted]
+
+
+def run_case(program, case, wine):
+    given = json.loads((case / "case.json").read_text())
+    setup = {**DEFAULTS, **given}
+    only = setup["native only" if wine else "wine only"]
+    mistakes = [f"  case.json: unknown key {key!r}" for key in given.keys() - DEFAULTS.keys() - {"exit"}]
+    expected, registry = read(case / "expected.reg"), read(case / "registry.txt")
+    if setup.get("exit") == 0 and expected is None:
+        mistakes.append("  a case that ends with exit code 0 needs its expected.reg")
+    if registry == "" or (registry is None and "\n[" in (expected or "") and not setup["native only"]):
+        mistakes.append("  a case that imports a key under Wine needs registry.txt, what the settings key holds")
+    if mistakes or only:
+        return "\n".join(["FAIL " + case.name, *mistakes]) if mistakes else f"skip {case.name}: {only}"
+    # With Windows 98: a copy that holds a link runs as on NT alone (98 has none, and Wine would not
+    # show it one); one with something at profsync.reg as on both.
+    folders = [prepared(program, case, setup)]
+    before = snapshot(folders[0])
+    versions = [None] if not (wine and wine.windows98) else ["NT"] if any(
+        kind[0] == "link" for kind in before.values()) else ["98", "NT"] if "profsync.reg" in before else ["98"]
+    folders += [prepared(program, case, setup) for _ in versions[1:]]
+    failed = [line for version, folder in zip(versions, folders)
+              for line in run_once(program, case, setup, wine, version, folder)]
     return "\n".join([("FAIL " if failed else "ok ") + case.name, *failed])
 
 
@@ -199,15 +252,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine", nargs=2, metavar=("WINE", "PREFIX"))
     parser.add_argument("--server", default="wineserver64", help="Wine's server, beside WINE")
+    parser.add_argument("--windows-98", action="store_true", help="Wine reports Windows 98 to the program")
     parser.add_argument("program", type=os.path.abspath)
     parser.add_argument("cases", nargs="+", type=Path)
     options = parser.parse_args()
-    wine = options.wine and Wine(*options.wine, options.server)
+    wine = options.wine and Wine(*options.wine, options.server, options.windows_98)
     reports = [run_case(options.program, case, wine) for case in options.cases]
     if wine:
         wine.serve("-k")
     print("\n".join(reports))
-    return any(report.startswith("FAIL") for report in reports)
+    counts = {word: sum(report.startswith(word + " ") for report in reports) for word in ("ok", "FAIL", "skip")}
+    print(f"cases: {counts['ok']} passed, {counts['FAIL']} failed, {counts['skip']} skipped")
+    return 1 if counts["FAIL"] else 77 if counts["skip"] == len(reports) else 0
 
 
 if __name__ == "__main__":
