@@ -41,18 +41,20 @@ native() {
     ctest --preset native -j "$jobs"
 }
 
-# The users' package, made and checked once for the steps that need it.
-packaged=
+# The users' package, made and checked once for the steps that need it:
+# exactly the ZIP that cpack makes now, whatever older ones lie beside it.
+package_zip=
 package() {
-    [ -z "$packaged" ] || return 0
-    packaged=yes
-    need g++-mingw-w64-i686-win32 unzip
+    [ -z "$package_zip" ] || return 0
+    need g++-mingw-w64-i686-win32 unzip python3
     echo "== Windows x86 build and package, checked"
     cmake --preset windows-x86 $werror
     cmake --build --preset windows-x86 -j "$jobs"
-    (cd build-windows-x86 && cpack)
-    unzip -l build-windows-x86/profsync-*-windows.zip
-    bash tools/check-windows-package.sh build-windows-x86/profsync-*-windows.zip
+    package_zip=$(cd build-windows-x86 && cpack | tee /dev/stderr |
+        sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    [ -f "$package_zip" ] || { echo "cpack made no package"; return 1; }
+    unzip -l "$package_zip"
+    bash tools/check-windows-package.sh "$package_zip"
 }
 
 windows() {
@@ -96,7 +98,7 @@ pc() {
     need qemu-system-x86 mmdebstrap e2fsprogs cpio
     package
     echo "== the packaged 32-bit program through every case, under 32-bit Wine on an emulated Pentium II"
-    bash tools/x86-pc.sh build-windows-x86/profsync-*-windows.zip tests/cases/*
+    bash tools/x86-pc.sh "$package_zip" tests/cases/*
 }
 
 # Every step by default; name steps to run only those.
