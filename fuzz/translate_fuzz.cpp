@@ -100,6 +100,8 @@ bool ownKey(const std::string& rest) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     LeftOutLines leftOut;
     std::string file = translate(data, size, leftOut);
+    bool utf16 = size >= 2 && ((data[0] == 0xff && data[1] == 0xfe) || (data[0] == 0xfe && data[1] == 0xff));
+    check(utf16 != !file.empty(), "a list is refused exactly when it starts with a UTF-16 mark");
     if (file.empty()) return 0;
     check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
     check(file.back() == '\n', "the file ends with a line break");
