@@ -13,8 +13,11 @@ const std::size_t kKeyNameLimit = 255;  // characters in the name of a registry 
 // The bytes of the character at `p`: a character of the ANSI code page may
 // take two, and its second byte never counts alone, whatever it looks like,
 // since the registry editor reads the file as characters before it reads
-// escapes and separators.
-std::size_t charLength(const char* p) { return isLeadByte(*p) && p[1] != '\0' ? 2 : 1; }
+// escapes and separators. No code page's lead byte is ASCII, so ASCII is
+// never asked about.
+std::size_t charLength(const char* p) {
+    return static_cast<unsigned char>(*p) >= 0x80 && isLeadByte(*p) && p[1] != '\0' ? 2 : 1;
+}
 
 // REGEDIT4 string data: a backslash or double quote would otherwise end the
 // string early or be taken for an escape.
