@@ -181,7 +181,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             // the list's date, an empty line, a comment: nothing to write, nothing to say
         } else if (first != '"' && first != '@') {
             leftOut.note(number, LeftOutReason::Unknown, line);
-        } else if (line.find(':') >= 0) {
+        } else if (line.c_str()[key.size()] == ':') {  // the key ends at the first colon, if any
             // a typed value, a drive letter, or something the editor could take for a key
             leftOut.note(number, LeftOutReason::ValueColon, line);
         } else if (!isValueAssignment(line)) {
