@@ -50,8 +50,10 @@ package() {
     echo "== Windows x86 build and package, checked"
     cmake --preset windows-x86 $werror
     cmake --build --preset windows-x86 -j "$jobs"
-    package_zip=$(cd build-windows-x86 && cpack | tee /dev/stderr |
-        sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    local made
+    made=$(cd build-windows-x86 && cpack)
+    echo "$made"
+    package_zip=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$made")
     [ -f "$package_zip" ] || { echo "cpack made no package"; return 1; }
     unzip -l "$package_zip"
     bash tools/check-windows-package.sh "$package_zip"
