@@ -43,3 +43,10 @@ std::size_t ansiChar(unsigned long codePoint, char* out);
 /// then the next byte belongs to it, even when it looks like '\\' or '"'.
 /// Never, where there is no such code page.
 bool isLeadByte(char c);
+
+/// The bytes of the character at `p` in the system's ANSI code page: two for
+/// a lead byte with a byte after it, else one. No code page's lead byte is
+/// ASCII, so ASCII never asks the system.
+inline std::size_t charLength(const char* p) {
+    return static_cast<unsigned char>(*p) >= 0x80 && isLeadByte(*p) && p[1] != '\0' ? 2 : 1;
+}

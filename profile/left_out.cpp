@@ -27,7 +27,7 @@ const char* text(LeftOutReason reason) {
 std::size_t fitting(const char* text, std::size_t room) {
     std::size_t length = 0;
     while (text[length] != '\0') {
-        std::size_t next = length + (isLeadByte(text[length]) && text[length + 1] != '\0' ? 2 : 1);
+        std::size_t next = length + charLength(text + length);
         if (next > room) break;
         length = next;
     }

@@ -10,14 +10,9 @@ namespace {
 
 const std::size_t kKeyNameLimit = 255;  // characters in the name of a registry key
 
-// The bytes of the character at `p`: a character of the ANSI code page may
-// take two, and its second byte never counts alone, whatever it looks like,
-// since the registry editor reads the file as characters before it reads
-// escapes and separators. No code page's lead byte is ASCII, so ASCII is
-// never asked about.
-std::size_t charLength(const char* p) {
-    return static_cast<unsigned char>(*p) >= 0x80 && isLeadByte(*p) && p[1] != '\0' ? 2 : 1;
-}
+// The registry editor reads the file as characters of the ANSI code page
+// before it reads escapes and separators: so every walk below goes by
+// charLength, and a second byte never counts alone, whatever it looks like.
 
 // REGEDIT4 string data: a backslash or double quote would otherwise end the
 // string early or be taken for an escape.
@@ -88,12 +83,14 @@ std::string_view fileName(const char* value) {
     const char* afterSeparator = value;
     const char* start = value;
     const char* end = value;
-    for (const char* p = value; *p != '\0'; p += charLength(p)) {
-        bool separator = charLength(p) == 1 && (*p == '\\' || *p == '/' || *p == ':');
+    std::size_t length;
+    for (const char* p = value; *p != '\0'; p += length) {
+        length = charLength(p);
+        bool separator = length == 1 && (*p == '\\' || *p == '/' || *p == ':');
         if (separator) afterSeparator = p + 1;
         if ((separator && *p != ':') || *p == ' ') continue;  // dropped at the end
         start = afterSeparator;
-        end = p + charLength(p);
+        end = p + length;
     }
     std::size_t characters = 0;
     for (const char* p = start; p < end; p += charLength(p)) ++characters;
@@ -156,16 +153,12 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             keyOpen = false;
         } else if (key == "Exe") {
             std::string_view exe = fileName(splitValue(line));
-            keyOpen = false;
-            if (currentTyp.c_str()[0] == '\0') {
-                leftOut.note(number, LeftOutReason::NoType, line);
+            bool typed = currentTyp.c_str()[0] != '\0';
+            keyOpen = typed && !exe.empty();
+            if (!keyOpen) {
+                leftOut.note(number, typed ? LeftOutReason::NoFileName : LeftOutReason::NoType, line);
                 continue;
             }
-            if (exe.empty()) {
-                leftOut.note(number, LeftOutReason::NoFileName, line);
-                continue;
-            }
-            keyOpen = true;
             typNumber = 0;
             std::fputs(afterComment ? "[" : "\n[", update);
             std::fputs(settingsKeyPath, update);

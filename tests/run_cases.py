@@ -14,7 +14,8 @@
 # console.txt is the console text; expected.reg the update file, which every case that ends with
 # exit code 0 has, found while the program waits for RETURN; system.reg a hive that replaces the one
 # made from the record natively; registry.txt, which every case that imports a key under Wine has,
-# what `reg query` shows of the settings key after the import there. Whatever else the folder holds must be exactly as it was after the run.
+# what `reg query` shows of the settings key after the import there. Whatever else the folder holds
+# must be exactly as it was after the run.
 # With --windows-98, Wine reports Windows 98 to the program, except where the prepared copy holds a
 # symbolic link (Windows 98 has none); a case with something at profsync.reg also runs as on NT.
 #
@@ -109,7 +110,7 @@ def run_program(command, folder, env, setup, errors):
         return out.read().decode("latin-1"), process.returncode, shown, waiting
 
 
-def run_native(program, case, setup, folder, version):
+def run_native(program, case, setup, folder, expected):
     work, prefix = folder.parent, folder.parent / "home" / ".wine"
     prefix.mkdir(parents=True)
     (prefix / "system.reg").write_text(read(case / "system.reg") or hive(setup["record"]), encoding="latin-1")
@@ -121,7 +122,6 @@ def run_native(program, case, setup, folder, version):
     with tempfile.TemporaryFile() as errors:
         console, code, shown, waiting = run_program([program, *setup["args"]], folder, env, setup, errors)
         errors.seek(0)
-        expected = read(case / "expected.reg")
         return console.replace(EDITOR_RAN, ""), code, shown and shown.replace(EDITOR_RAN, ""), waiting, {
             "the registry editor runs after the console text": (console.endswith(EDITOR_RAN), expected is not None),
             "nothing on standard error": (errors.read().decode("latin-1"), ""),
@@ -196,13 +196,12 @@ def prepared(program, case, setup):
 
 
 # The failed checks of one run of the case in its prepared copy, each with what it got and wanted.
-def run_once(program, case, setup, wine, version, folder):
+def run_once(program, case, setup, wine, version, folder, expected):
     try:
         before = snapshot(folder)
-        console, code, shown, waiting, checks = (wine.run if wine else run_native)(program, case, setup, folder,
-                                                                                    version)
+        console, code, shown, waiting, checks = (wine.run(program, case, setup, folder, version) if wine else
+                                                 run_native(program, case, setup, folder, expected))
         # The update file as the registry editor gets it, and as /e keeps it: with CR LF on Windows.
-        expected = read(case / "expected.reg")
         expected = expected.replace("\n", "\r\n") if wine and expected else expected
         if code == 0:  # the folder as it was; the update file gone, or kept with /e
             before.pop("profsync.reg", None)
@@ -244,7 +243,7 @@ def run_case(program, case, wine):
         kind[0] == "link" for kind in before.values()) else ["98", "NT"] if "profsync.reg" in before else ["98"]
     folders += [prepared(program, case, setup) for _ in versions[1:]]
     failed = [line for version, folder in zip(versions, folders)
-              for line in run_once(program, case, setup, wine, version, folder)]
+              for line in run_once(program, case, setup, wine, version, folder, expected)]
     return "\n".join([("FAIL " if failed else "ok ") + case.name, *failed])
 
 
