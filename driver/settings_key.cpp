@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console.h"
+#include "platform/os.h"
 #include "platform/registry.h"
 
 namespace {
@@ -28,16 +29,26 @@ DriverRecord readDriverRecord(char* buffer) {
         buffer[size] = '\0';
     }
     // The record goes into every key header of the update file: a line break
-    // there would split each header and send one game's values to another.
-    for (const char* c = buffer; *c != '\0'; ++c) {
-        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return DriverRecord::Unreadable;
+    // there would split each header and send one game's values to another
+    // (the editor ends a line at its byte, whatever comes before it). So
+    // would an empty part of its path (none at all, a backslash at its start
+    // or end, two in a row), and a lead byte at its end, which would take
+    // the backslash after it for its second byte: the editor would write the
+    // keys elsewhere. A second byte that looks like a backslash is none.
+    bool partEmpty = true;  // the last part of the path so far
+    std::size_t length = 0;
+    const char* c = buffer;
+    for (; *c != '\0'; c += length) {
+        length = charLength(c);
+        for (std::size_t i = 0; i < length; ++i) {
+            if (static_cast<unsigned char>(c[i]) < 0x20 || c[i] == 0x7f) return DriverRecord::Unreadable;
+        }
+        bool separator = length == 1 && *c == '\\';
+        if (separator && partEmpty) return DriverRecord::Unreadable;
+        partEmpty = separator;
     }
-    // So would an empty part of its path (none at all, a backslash at its
-    // start or end, two in a row): the editor would write the keys elsewhere.
-    std::size_t length = std::strlen(buffer);
-    bool emptyPart = length == 0 || buffer[0] == '\\' || buffer[length - 1] == '\\' ||
-                     std::strstr(buffer, "\\\\") != nullptr;
-    return emptyPart ? DriverRecord::Unreadable : DriverRecord::Found;
+    bool loneLeadByte = length == 1 && isLeadByte(c[-1]);
+    return partEmpty || loneLeadByte ? DriverRecord::Unreadable : DriverRecord::Found;
 }
 
 }  // namespace

@@ -14,9 +14,12 @@ const char* text(LeftOutReason reason) {
         case LeftOutReason::Unknown: return "unknown line";
         case LeftOutReason::ValueColon: return "value holds a colon";
         case LeftOutReason::ValueNotWhole: return "not one whole value";
+        case LeftOutReason::NameTooLong: return "value name over 255 characters";
+        case LeftOutReason::DataTooLong: return "value data over 16,300 bytes";
         case LeftOutReason::NoKeyOpen: return "no key open for it";
         case LeftOutReason::NoType: return "game has no type";
-        case LeftOutReason::NoFileName: return "no file name, or too long";
+        case LeftOutReason::NoFileName: return "not a program file name";
+        case LeftOutReason::TypeTooLong: return "Typ over 255 characters or 30 parts";
         case LeftOutReason::TypeUnused: return "no key made with it";
     }
     return "";
@@ -45,8 +48,10 @@ void LeftOutLines::note(unsigned long number, LeftOutReason reason, const char* 
     note.number = number;
     note.reason = reason;
     std::size_t length = fitting(line, sizeof note.text - 1);
+    // Neither a control byte nor DEL is a lead byte: '?' in its place leaves
+    // every character where it was.
     for (std::size_t i = 0; i < length; ++i) {
-        note.text[i] = static_cast<unsigned char>(line[i]) < 0x20 ? '?' : line[i];
+        note.text[i] = static_cast<unsigned char>(line[i]) < 0x20 || line[i] == 0x7f ? '?' : line[i];
     }
     note.text[length] = '\0';
     note.cut = line[length] != '\0';

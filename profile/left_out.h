@@ -5,9 +5,12 @@ enum class LeftOutReason {
     Unknown,        // no Name, Typ, Exe or Date line, no value line, no comment
     ValueColon,     // a value line with a colon
     ValueNotWhole,  // a value line the registry editor would not read whole
+    NameTooLong,    // a value line whose name is longer than the registry holds
+    DataTooLong,    // a value line whose data is longer than the registry holds
     NoKeyOpen,      // a value line while no key of its game is open
     NoType,         // an Exe line in a game without a type
-    NoFileName,     // an Exe line whose file name is empty or too long
+    NoFileName,     // an Exe line that names no program file: nothing, too long, or a character no file name holds
+    TypeTooLong,    // a Typ line whose path is longer or deeper than the registry takes
     TypeUnused,     // a Typ line that no Exe line of its game opened a key with
 };
 
@@ -33,7 +36,7 @@ public:
     struct Note {
         unsigned long number;
         LeftOutReason reason;
-        char text[80];  // the start of the line, control bytes as '?'
+        char text[80];  // the start of the line, control bytes and DEL as '?'
         bool cut;       // the line goes on after `text`
     };
     const Note* begin() const { return notes_; }

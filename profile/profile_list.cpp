@@ -7,6 +7,8 @@ bool scanDate(ProfileList& list, QString& line, QString& fileDate) {
     ReadResult result;
     while ((result = readProfileLine(list, line, blank)) == ReadResult::Line) {
         if (blank) continue;
+        // The banner's line break must not become the second byte of a character.
+        cutLoneLeadByte(line);
         if (splitKey(line) == "Date") {
             fileDate = splitValue(line);
             return true;

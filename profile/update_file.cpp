@@ -8,7 +8,11 @@
 
 namespace {
 
-const std::size_t kKeyNameLimit = 255;  // characters in the name of a registry key
+// What the registry holds, on every Windows the KYRO drivers run on.
+const std::size_t kKeyNameLimit = 255;     // characters in a key's name, and in a Typ's path below the settings key
+const std::size_t kNewKeyLevels = 31;      // keys below the settings key that one import may create: Typ parts and file name
+const std::size_t kValueNameLimit = 255;   // characters in a value's name (Windows 98 and ME)
+const std::size_t kValueDataLimit = 16300;  // bytes of a string value, its terminator aside (Windows 98 and ME)
 
 // The registry editor reads the file as characters of the ANSI code page
 // before it reads escapes and separators: so every walk below goes by
@@ -29,10 +33,15 @@ void putQuoted(std::FILE* out, const char* text) {
 
 // The end of the REGEDIT4 quoted text whose opening quote is at `p`, past
 // its closing quote; null when the registry editor would not read it whole.
-const char* skipQuoted(const char* p) {
-    for (++p; *p != '"'; p += charLength(p)) {
+// `characters` and `bytes` count the text once its escapes are read.
+const char* skipQuoted(const char* p, std::size_t& characters, std::size_t& bytes) {
+    characters = bytes = 0;
+    for (++p; *p != '"'; ++characters) {
         if (*p == '\0') return nullptr;
         if (*p == '\\' && *++p != '\\' && *p != '"') return nullptr;
+        std::size_t n = charLength(p);
+        bytes += n;
+        p += n;
     }
     return p + 1;
 }
@@ -41,44 +50,77 @@ const char* skipQuoted(const char* p) {
 // reads whole, so that it can never swallow the lines after it:
 //     ( "name" | @ ) [blank] = [blank] "data" [ blank ; comment ]
 // with at least one character in the name, and in name and data characters
-// other than " and \, or the escapes \\ and \".
-bool isValueAssignment(const char* p) {
+// other than " and \, or the escapes \\ and \". `nameCharacters` and
+// `dataBytes` are what the registry would hold (0 characters for @).
+bool isValueAssignment(const char* p, std::size_t& nameCharacters, std::size_t& dataBytes) {
+    std::size_t unused;
+    nameCharacters = 0;
     if (*p == '@') {
         ++p;
-    } else if (*p != '"' || p[1] == '"' || (p = skipQuoted(p)) == nullptr) {
+    } else if (*p != '"' || p[1] == '"' || (p = skipQuoted(p, nameCharacters, unused)) == nullptr) {
         return false;
     }
     if (*p == ' ') ++p;
     if (*p++ != '=') return false;
     if (*p == ' ') ++p;
-    if (*p != '"' || (p = skipQuoted(p)) == nullptr) return false;
+    if (*p != '"' || (p = skipQuoted(p, unused, dataBytes)) == nullptr) return false;
     return *p == '\0' || (p[0] == ' ' && p[1] == ';');
 }
 
-// A Typ line's value as the key path it names below the settings key: one
-// backslash between two parts, none at either end, none doubled (the editor
-// would fold an empty part into the key above it). Empty when no part is
-// left, or when a part is longer than a key's name may be.
-void setType(QString& type, const char* value) {
+// A Typ line's value as the key path it names below the settings key: its
+// parts with one backslash between two, none empty (the editor would fold an
+// empty part into the key above it), none with a blank at either end. Empty
+// when no part is left. False, with the type empty, when the path is longer
+// than a key's name may be, or, with the file name below it, deeper than
+// Windows makes keys in one go.
+bool setType(QString& type, const char* value) {
     char* out = type.reserve(std::strlen(value) + 1);
     std::size_t length = 0;
-    std::size_t partLength = 0;  // characters of the part so far
-    for (const char* p = value; *p != '\0' && partLength <= kKeyNameLimit;) {
-        if (*p == '\\') {
-            partLength = 0;
+    std::size_t characters = 0;  // in the path so far
+    std::size_t parts = 0;
+    bool partOpen = false;  // a part has begun, and the next backslash ends it
+    bool blank = false;     // a blank waits to go out before the part's next character
+    for (const char* p = value; *p != '\0' && characters <= kKeyNameLimit;) {
+        std::size_t n = charLength(p);
+        if (n == 1 && (*p == '\\' || *p == ' ')) {
+            blank = *p == ' ' && partOpen;
+            partOpen = partOpen && *p == ' ';
             ++p;
             continue;
         }
-        if (partLength++ == 0 && length > 0) out[length++] = '\\';
-        for (std::size_t n = charLength(p); n > 0; --n) out[length++] = *p++;
+        if (!partOpen && parts++ > 0) {
+            out[length++] = '\\';
+            ++characters;
+        } else if (blank) {
+            out[length++] = ' ';
+            ++characters;
+        }
+        partOpen = true;
+        blank = false;
+        ++characters;
+        while (n-- > 0) out[length++] = *p++;
     }
-    out[partLength <= kKeyNameLimit ? length : 0] = '\0';
+    bool fits = characters <= kKeyNameLimit && parts < kNewKeyLevels;
+    out[fits ? length : 0] = '\0';
+    return fits;
+}
+
+// Whether a file name may hold the one-byte character `c`: Windows allows
+// none of these, beside the separators '\', '/' and ':'.
+bool allowedInFileName(char c) {
+    switch (c) {
+        case '"': case '*': case '<': case '>': case '?': case '|': return false;
+        default: return static_cast<unsigned char>(c) >= 0x20;
+    }
 }
 
 // The program's file name that an Exe line's value names its key by: the
-// value less the blanks, '\' and '/' at its end, from after its last '\',
-// '/' or ':'. Empty when that leaves nothing or more than a key's name may
-// hold.
+// text after its last '\', '/' or ':', less the blanks at its ends and the
+// '\' and '/' at the value's end. Empty when that leaves nothing, more than
+// a file name may hold, or a character that no Windows file name holds:
+// '"', '*', '<', '>', '?', '|' or a control character (such as a value typed
+// onto the Exe line, or a character the list's UTF-8 had and the code page
+// lacks): no such program can exist.
 std::string_view fileName(const char* value) {
     const char* afterSeparator = value;
     const char* start = value;
@@ -92,21 +134,13 @@ std::string_view fileName(const char* value) {
         start = afterSeparator;
         end = p + length;
     }
+    if (start < end && *start == ' ') ++start;  // a line holds no two blanks in a row
     std::size_t characters = 0;
-    for (const char* p = start; p < end; p += charLength(p)) ++characters;
+    for (const char* p = start; p < end; p += length, ++characters) {
+        length = charLength(p);
+        if (length == 1 && !allowedInFileName(*p)) return std::string_view();
+    }
     return characters <= kKeyNameLimit ? std::string_view(start, end - start) : std::string_view();
-}
-
-// Cuts a lead byte that starts the text's last character, and the blank
-// before it: alone, it would take the line break or the delimiter written
-// after it for its second byte.
-void cutLoneLeadByte(QString& line) {
-    std::size_t length = std::strlen(line);
-    if (length == 0 || !isLeadByte(line.c_str()[length - 1])) return;  // the usual case: nothing to walk
-    char* p = line.reserve(length + 1);
-    while (*p != '\0' && !(isLeadByte(*p) && p[1] == '\0')) p += charLength(p);
-    if (*p != '\0' && p > line.c_str() && p[-1] == ' ') --p;
-    *p = '\0';
 }
 
 }  // namespace
@@ -120,6 +154,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
     QString typLine;            // the game's last Typ line, while no key was made with it
     unsigned long typNumber = 0;  // that line's number; 0 for none
     unsigned long number = 0;     // the line's in the list
+    std::size_t nameCharacters, dataBytes;  // a value line's, as the registry would hold them
     ReadResult result = ReadResult::End;
     bool blank;
     // A Typ line is left out when its game ends, or a new type replaces it,
@@ -133,7 +168,11 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
     while (!std::ferror(update) && (result = readProfileLine(list, line, blank)) == ReadResult::Line) {
         ++number;
         if (blank) continue;
-        cutLoneLeadByte(line);
+        if (cutLoneLeadByte(line) && line.c_str()[0] == '\0') {
+            // nothing but half a character: an unknown line, shown as the console cannot show it
+            leftOut.note(number, LeftOutReason::Unknown, "?");
+            continue;
+        }
         std::string_view key = splitKey(line);
         char first = line.c_str()[0];
         if (key == "Name") {
@@ -147,9 +186,12 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             afterComment = true;
         } else if (key == "Typ") {
             noteUnusedTyp();
-            typLine = line.c_str();
-            typNumber = number;
-            setType(currentTyp, splitValue(line));
+            if (setType(currentTyp, splitValue(line))) {
+                typLine = line.c_str();
+                typNumber = number;
+            } else {
+                leftOut.note(number, LeftOutReason::TypeTooLong, line);
+            }
             keyOpen = false;
         } else if (key == "Exe") {
             std::string_view exe = fileName(splitValue(line));
@@ -177,8 +219,12 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
         } else if (line.c_str()[key.size()] == ':') {  // the key ends at the first colon, if any
             // a typed value, a drive letter, or something the editor could take for a key
             leftOut.note(number, LeftOutReason::ValueColon, line);
-        } else if (!isValueAssignment(line)) {
+        } else if (!isValueAssignment(line, nameCharacters, dataBytes)) {
             leftOut.note(number, LeftOutReason::ValueNotWhole, line);
+        } else if (nameCharacters > kValueNameLimit) {
+            leftOut.note(number, LeftOutReason::NameTooLong, line);
+        } else if (dataBytes > kValueDataLimit) {
+            leftOut.note(number, LeftOutReason::DataTooLong, line);
         } else if (!keyOpen) {
             leftOut.note(number, LeftOutReason::NoKeyOpen, line);
         } else {

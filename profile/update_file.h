@@ -13,9 +13,11 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// `settingsKeyPath\<Typ>\<file name>` for each of its Exe lines once it has
 /// a type, holding its name and the value lines that follow it. A value line
 /// goes in only when the registry editor reads it as one whole string
-/// assignment, and only while a key of its game is open. Notes in `leftOut`
-/// each line that puts nothing into the file, but for blank and empty lines,
-/// comments (starting with ';' or '#'), and Name and Date lines. Stops at the
+/// assignment that the registry holds as written, and only while a key of its
+/// game is open. Every line ends between two characters of the ANSI code page.
+/// Notes in `leftOut` each line that puts nothing into the file, but for blank
+/// and empty lines, comments (starting with ';' or '#'), and Name and Date
+/// lines. Stops at the
 /// first read or write error and says which it was; the caller closes both
 /// files.
 WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath,

@@ -91,10 +91,13 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
         if (space) out[count++] = ' ';
         out[count++] = static_cast<char>(c);
         space = false;
-        // A byte-order mark inside a UTF-8 list (two lists joined with copy
-        // /b) is no part of the line: it reads as if the mark were not there,
-        // with the blank that the mark brought out pending again.
-        if (c == 0xbf && list.utf8 && count >= 3 && std::memcmp(out + count - 3, "\xef\xbb\xbf", 3) == 0) {
+        // A UTF-8 byte-order mark (where two lists were joined with copy /b)
+        // is no part of the line: at its start in any list, and anywhere in a
+        // UTF-8 list, it reads as if it were not there, with the blank that it
+        // brought out pending again. In a list of the ANSI code page no line
+        // the program knows starts with those three bytes.
+        if (c == 0xbf && (list.utf8 ? count >= 3 : count == 3) &&
+            std::memcmp(out + count - 3, "\xef\xbb\xbf", 3) == 0) {
             count -= 3;
             space = count > 0 && out[count - 1] == ' ';
             count -= space ? 1 : 0;
@@ -109,14 +112,30 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
     return result;
 }
 
+bool cutLoneLeadByte(QString& line) {
+    std::size_t length = std::strlen(line);
+    // The usual case, nothing to walk: no code page's lead byte is ASCII.
+    unsigned char last = length > 0 ? static_cast<unsigned char>(line.c_str()[length - 1]) : 0;
+    if (last < 0x80 || !isLeadByte(static_cast<char>(last))) return false;
+    char* p = line.reserve(length + 1);
+    char* before = nullptr;  // where the character before p starts
+    for (std::size_t n; p[n = charLength(p)] != '\0'; p += n) before = p;
+    if (p[1] != '\0') return false;  // the last character is whole
+    // Every character before the last is whole, and a blank is one of its own:
+    // once it goes too, the line ends between two characters.
+    *(before != nullptr && *before == ' ' ? before : p) = '\0';
+    return true;
+}
+
 std::string_view splitKey(const QString& line) {
-    std::ptrdiff_t colon = line.find(':');
-    return colon < 0 ? std::string_view(line.c_str()) : std::string_view(line.c_str(), colon);
+    const char* text = line.c_str();
+    const char* p = text;
+    while (*p != '\0' && *p != ':') p += charLength(p);
+    return std::string_view(text, static_cast<std::size_t>(p - text));
 }
 
 const char* splitValue(const QString& line) {
-    std::ptrdiff_t colon = line.find(':');
-    if (colon < 0) return "";
-    const char* value = line.c_str() + colon + 1;
-    return *value == ' ' ? value + 1 : value;
+    const char* colon = line.c_str() + splitKey(line).size();
+    if (*colon != ':') return "";
+    return colon[1] == ' ' ? colon + 2 : colon + 1;
 }

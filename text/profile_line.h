@@ -30,14 +30,22 @@ enum class ReadResult { Line, End, Error };
 /// CR came before the line's first character: the line is then blank as a
 /// whole, whatever follows. (A line of nothing but blanks is left empty.) A
 /// UTF-8 line arrives in the ANSI code page: a character the code page lacks
-/// as '?', and so each byte that does not start a well-formed UTF-8 sequence;
-/// a byte-order mark in it is left out as if it were not there.
+/// as '?', and so each byte that does not start a well-formed UTF-8 sequence.
+/// A UTF-8 byte-order mark is left out as if it were not there: at a line's
+/// start in every list, anywhere in a UTF-8 list.
 /// End: no line was left. Error: the list could not be read. `line` holds a
 /// terminated text on every return.
 ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank);
 
-/// The text before the first colon, or the whole line without a colon.
-/// A view into the line: valid until the line changes.
+/// Cuts a lead byte that stands alone at the end of `line`, with the blank
+/// before it: the line then ends between two characters of the ANSI code
+/// page, and a delimiter or line break written after it stays one. Returns
+/// whether it cut.
+bool cutLoneLeadByte(QString& line);
+
+/// The text before the first colon, or the whole line without a colon; a
+/// second byte that looks like a colon is none. A view into the line: valid
+/// until the line changes.
 std::string_view splitKey(const QString& line);
 
 /// The text after the first colon, less one leading blank; empty without a

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 
 /// The program's string: one owned, NUL-terminated array of 8-bit characters.
 /// The array is never null. An assignment reuses the array when the new text
@@ -18,12 +17,6 @@ public:
 
     /// Appends s and returns the new array.
     char* operator+=(const char* s);
-
-    /// Index of the first c (not NUL), or -1 when c does not occur.
-    std::ptrdiff_t find(char c) const {
-        const char* hit = std::strchr(text_, c);
-        return hit != nullptr ? hit - text_ : -1;
-    }
 
     const char* c_str() const { return text_; }
     operator const char*() const { return text_; }
