@@ -1,6 +1,7 @@
 // Profile-list bytes in, update-file bytes out, through the program's own
-// reader and writer. Checks what must hold for every list, not only that
-// nothing crashes.
+// reader and writer, once in Latin-1 and once in code page 932, where a
+// character may take two bytes. Checks what must hold for every list, not
+// only that nothing crashes.
 
 #include <algorithm>
 #include <cstdint>
@@ -8,9 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check.h"
+#include "code_page.h"
+#include "platform/os.h"
 #include "profile/update_file.h"
 #include "text/profile_line.h"
 
@@ -44,65 +48,100 @@ std::string translate(const std::uint8_t* data, std::size_t size, LeftOutLines& 
 
 // Each line of the list: 'T' for a Typ line, 'a' for a line that must be
 // written or noted (all but blank and empty lines, comments, Name and Date
-// lines), '-' for the others.
+// lines; a line of half a character counts), '-' for the others.
 std::string lineKinds(const std::uint8_t* data, std::size_t size) {
     ProfileList list = open(data, size);
     std::string kinds;
     QString line;
     bool blank;
     for (startProfileList(list); readProfileLine(list, line, blank) == ReadResult::Line;) {
+        bool cut = cutLoneLeadByte(line);
+        char first = line.c_str()[0];
         std::string_view key = splitKey(line);
-        bool said = blank || line.c_str()[0] == '\0' || line.c_str()[0] == ';' || line.c_str()[0] == '#' ||
-                    key == "Name" || key == "Date";
+        bool said = blank || (first == '\0' && !cut) || first == ';' || first == '#' || key == "Name" || key == "Date";
         kinds += key == "Typ" ? 'T' : said ? '-' : 'a';
     }
     std::fclose(list.file);
     return kinds;
 }
 
-// Past the REGEDIT4 quoted text that starts at `from`: characters other than
-// " and \, and the escapes \\ and \"; npos when there is none.
-std::size_t quoted(const std::string& line, std::size_t from) {
-    if (line[from] != '"') return std::string::npos;
-    for (std::size_t i = from + 1; i < line.size(); ++i) {
-        if (line[i] == '"') return i + 1;
-        if (line[i] == '\\' && (++i == line.size() || (line[i] != '\\' && line[i] != '"'))) break;
+using Characters = std::vector<std::string_view>;
+const std::size_t npos = std::string::npos;
+
+// A line of the update file as the registry editor reads it in the code
+// page: a lead byte and the byte after it are one character.
+Characters characters(const std::string& line) {
+    Characters result;
+    for (std::size_t i = 0, n; i < line.size(); i += n) {
+        n = isLeadByte(line[i]) && i + 1 < line.size() ? 2 : 1;
+        result.push_back(std::string_view(line).substr(i, n));
     }
-    return std::string::npos;
+    return result;
 }
 
-// One string assignment that the registry editor reads whole:
-// ("name" | @) [blank] = [blank] "data" [blank ; comment], the name not empty.
-bool assignment(const std::string& line) {
-    std::size_t i = line[0] == '@' ? 1 : quoted(line, 0);
-    if (i == std::string::npos || i == 2) return false;
-    i += line[i] == ' ';
-    if (line[i++] != '=') return false;
-    i = quoted(line, i + (line[i] == ' '));
-    return i == line.size() || (i != std::string::npos && line.compare(i, 2, " ;") == 0);
-}
-
-// The rest of a key header after the settings key, <Typ>\<Exe>]: two parts
-// at least, none of them empty (the registry editor would fold it into the
-// key above) or longer than the registry's 255 characters.
-bool ownKey(const std::string& rest) {
-    if (rest.empty() || rest.back() != ']') return false;
-    std::size_t parts = 0;
-    for (std::size_t start = 0, end; start < rest.size(); start = end + 1, ++parts) {
-        end = std::min(rest.find('\\', start), rest.size() - 1);
-        if (end == start || end - start > 255) return false;
+// Past the quoted text that starts at character `from`: characters other
+// than " and \, and the escapes \\ and \"; npos when there is none. `length`
+// and `bytes` count what it holds once its escapes are read.
+std::size_t quoted(const Characters& line, std::size_t from, std::size_t& length, std::size_t& bytes) {
+    length = bytes = 0;
+    if (from >= line.size() || line[from] != "\"") return npos;
+    for (std::size_t i = from + 1; i < line.size(); ++i, ++length) {
+        if (line[i] == "\"") return i + 1;
+        if (line[i] == "\\" && (++i == line.size() || (line[i] != "\\" && line[i] != "\""))) break;
+        bytes += line[i].size();
     }
-    return parts >= 2;
+    return npos;
 }
 
-}  // namespace
+// One string assignment that the registry editor reads whole and the
+// registry holds: ("name" | @) [blank] = [blank] "data" [blank ; comment],
+// the name of 1 to 255 characters, the data of at most 16,300 bytes.
+bool assignment(const Characters& line) {
+    std::size_t length = 0, bytes, unused;
+    std::size_t i = line[0] == "@" ? 1 : quoted(line, 0, length, unused);
+    if (i == npos || i == 2 || length > 255) return false;
+    i += i < line.size() && line[i] == " ";
+    if (i == line.size() || line[i++] != "=") return false;
+    i = quoted(line, i + (i < line.size() && line[i] == " "), unused, bytes);
+    bool end = i == line.size() || (i != npos && i + 1 < line.size() && line[i] == " " && line[i + 1] == ";");
+    return end && bytes <= 16300;
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// The rest of a key header after the settings key, <Typ>\<file name>]: a Typ
+// of 1 to 30 parts and at most 255 characters, then a file name without any
+// of "*<>?| or a control character; no part empty (the registry editor would
+// fold it into the key above), longer than 255 characters or with a blank at
+// either end.
+bool ownKey(const Characters& rest) {
+    if (rest.empty() || rest.back() != "]") return false;
+    std::vector<Characters> parts(1);
+    for (std::size_t i = 0; i + 1 < rest.size(); ++i) {
+        if (rest[i] == "\\") {
+            parts.emplace_back();
+        } else {
+            parts.back().push_back(rest[i]);
+        }
+    }
+    if (parts.size() < 2 || parts.size() > 31) return false;
+    std::size_t typLength = parts.size() - 2;  // the backslashes between the Typ's parts
+    for (const Characters& part : parts) {
+        if (part.empty() || part.size() > 255 || part.front() == " " || part.back() == " ") return false;
+        typLength += &part != &parts.back() ? part.size() : 0;
+    }
+    for (std::string_view c : parts.back()) {
+        if (c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr)) {
+            return false;
+        }
+    }
+    return typLength <= 255;
+}
+
+void checkTranslation(const std::uint8_t* data, std::size_t size) {
     LeftOutLines leftOut;
     std::string file = translate(data, size, leftOut);
     bool utf16 = size >= 2 && ((data[0] == 0xff && data[1] == 0xfe) || (data[0] == 0xfe && data[1] == 0xff));
     check(utf16 != !file.empty(), "a list is refused exactly when it starts with a UTF-16 mark");
-    if (file.empty()) return 0;
+    if (file.empty()) return;
     check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
     check(file.back() == '\n', "the file ends with a line break");
     check(file.find('\0') == std::string::npos, "the file holds no NUL byte");
@@ -115,16 +154,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char previous = 'R';  // the first character of the line before: R for REGEDIT4
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
+        Characters text = characters(line);
+        check(text.empty() || text.back().size() == 2 || !isLeadByte(line.back()),
+              "every line ends between two characters");
         char first = line.empty() ? '\0' : line[0];
         if (first == '[') {
             check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
-            check(ownKey(line.substr(keyStart.size())), "each game has a key of its own below its Typ");
+            check(ownKey(Characters(text.begin() + keyStart.size(), text.end())),
+                  "each game has a key of its own below its Typ");
             check(i + 1 < lines.size() && lines[i + 1].rfind(kDummy, 0) == 0,
                   "each key starts with the game's name");
         } else if (first == '"' || first == '@') {
             check(previous == '[' || previous == '"' || previous == '@',
                   "values only ever go into an open key");
-            check(assignment(line), "every value is one string assignment that the editor reads whole");
+            check(assignment(text), "every value is one string assignment that the editor reads and the registry holds");
         } else {
             check(first == '\0' || first == ';', "every other line is empty or a game's comment");
         }
@@ -133,17 +176,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A line that must be accounted for is written (as a key header with its
     // UIDummyName line, or a value line) or noted, never both.
-    if (leftOut.count() > LeftOutLines::kShown) return 0;  // the notes at hand are not all
+    if (leftOut.count() > LeftOutLines::kShown) return;  // the notes at hand are not all
     std::string kinds = lineKinds(data, size);
     std::size_t notedOthers = 0;
     for (const LeftOutLines::Note& note : leftOut) {
         char kind = note.number <= kinds.size() ? kinds[note.number - 1] : '\0';
-        check(kind == (note.reason == LeftOutReason::TypeUnused ? 'T' : 'a'), "a line noted is one to account for");
+        bool typ = note.reason == LeftOutReason::TypeUnused || note.reason == LeftOutReason::TypeTooLong;
+        check(kind == (typ ? 'T' : 'a'), "a line noted is one to account for");
         notedOthers += kind == 'a';
     }
     std::size_t written = std::count_if(lines.begin(), lines.end(),
                                         [](const std::string& line) { return line[0] == '"' || line[0] == '@'; });
     check(notedOthers + written == static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), 'a')),
           "every line to account for is either written or noted");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    for (bool japanese : {false, true}) {
+        codePage932 = japanese;
+        checkTranslation(data, size);
+    }
     return 0;
 }
