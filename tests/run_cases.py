@@ -12,10 +12,10 @@
 # modes, FIFOs; $PROGRAM is the program), the program's "umask", a "file size limit" in bytes, and why
 # a case is "native only" or "wine only"; any other key is an error.
 # console.txt is the console text; expected.reg the update file, which every case that ends with
-# exit code 0 has, found while the program waits for RETURN; system.reg a hive that replaces the one
-# made from the record natively; registry.txt, which every case that imports a key under Wine has,
-# what `reg query` shows of the settings key after the import there. Whatever else the folder holds
-# must be exactly as it was after the run.
+# exit code 0 has, in the folder while the program waits for RETURN; system.reg a hive that replaces
+# the one made from the record natively; registry.txt, which every case that imports a key under
+# Wine has, what `reg query` shows of the settings key after the import there. Whatever else the
+# folder holds must be exactly as it was, while the program waits and after the run.
 # With --windows-98, Wine reports Windows 98 to the program, except where the prepared copy holds a
 # symbolic link (Windows 98 has none); a case with something at profsync.reg also runs as on NT.
 #
@@ -96,7 +96,7 @@ def waits_for_input(process):
 
 # Runs the program in the folder with its standard input empty until it comes
 # to read it, then hands it the case's input. Returns the console, the exit
-# code, and the console and update file as they were while it waited (both
+# code, and the console and the folder as they were while it waited (both
 # None when it never did).
 def run_program(command, folder, env, setup, errors):
     with tempfile.TemporaryFile() as out:  # not a pipe: Wine's services would hold it open
@@ -104,7 +104,7 @@ def run_program(command, folder, env, setup, errors):
                                    preexec_fn=lambda: limit_process(setup))
         waited = waits_for_input(process)
         out.seek(0)
-        shown, waiting = (out.read().decode("latin-1"), read(folder / "profsync.reg")) if waited else (None, None)
+        shown, waiting = (out.read().decode("latin-1"), snapshot(folder)) if waited else (None, None)
         process.communicate(setup["stdin"].encode(), timeout=300)
         out.seek(0)
         return out.read().decode("latin-1"), process.returncode, shown, waiting
@@ -120,12 +120,10 @@ def run_native(program, case, setup, folder, expected):
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
     with tempfile.TemporaryFile() as errors:
-        console, code, shown, waiting = run_program([program, *setup["args"]], folder, env, setup, errors)
+        *run, = run_program([program, *setup["args"]], folder, env, setup, errors)
         errors.seek(0)
-        return console.replace(EDITOR_RAN, ""), code, shown and shown.replace(EDITOR_RAN, ""), waiting, {
-            "the registry editor runs after the console text": (console.endswith(EDITOR_RAN), expected is not None),
-            "nothing on standard error": (errors.read().decode("latin-1"), ""),
-            "update file handed to the registry editor": (read(work / "handed.reg"), expected)}
+        return (*run, {"nothing on standard error": (errors.read().decode("latin-1"), ""),
+                       "update file handed to the registry editor": (read(work / "handed.reg"), expected)})
 
 
 class Wine:
@@ -149,7 +147,7 @@ class Wine:
         if windows98:
             self.add("HKCU\\Software\\Wine\\AppDefaults\\profsync.exe", "/v", "Version", "/d", "win98", "/f")
 
-    # (console less CRs, exit code), through a file: Wine's services would hold a pipe open.
+    # (output less CRs, exit code), through a file: Wine's services would hold a pipe open.
     def __call__(self, *args, env=None):
         with tempfile.TemporaryFile() as out:
             code = subprocess.run([self.wine, *args], env={**self.env, **(env or {})}, stdin=DEVNULL,
@@ -179,12 +177,10 @@ class Wine:
             self.add(DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
         if version == "NT":
             program = shutil.copy(program, folder.parent / "profsync-nt.exe")
-        console, code, shown, waiting = run_program([self.wine, program, *setup["args"]], folder,
-                                                    {**self.env, **env}, setup, DEVNULL)
+        *run, = run_program([self.wine, program, *setup["args"]], folder, {**self.env, **env}, setup, DEVNULL)
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
-        return console.replace("\r\n", "\n"), code, shown and shown.replace("\r\n", "\n"), waiting, {
-            "registry after the import": (query, registry)}
+        return (*run, {"registry after the import": (query, registry)})
 
 
 # A copy of the case, prepared, in a work folder of its own.
@@ -195,28 +191,39 @@ def prepared(program, case, setup):
     return folder
 
 
+# Where two snapshots of a folder differ: what each holds there.
+def differences(got, wanted):
+    changed = sorted(name for name in got.keys() | wanted.keys() if got.get(name) != wanted.get(name))
+    return {name: got.get(name) for name in changed}, {name: wanted.get(name) for name in changed}
+
+
 # The failed checks of one run of the case in its prepared copy, each with what it got and wanted.
+# The console and the update file as the program writes them: with CR LF on Windows. Natively the
+# registry editor's stand-in says when it ran: after the console text, before the wait for RETURN.
 def run_once(program, case, setup, wine, version, folder, expected):
     try:
-        before = snapshot(folder)
-        console, code, shown, waiting, checks = (wine.run(program, case, setup, folder, version) if wine else
-                                                 run_native(program, case, setup, folder, expected))
-        # The update file as the registry editor gets it, and as /e keeps it: with CR LF on Windows.
-        expected = expected.replace("\n", "\r\n") if wine and expected else expected
-        if code == 0:  # the folder as it was; the update file gone, or kept with /e
-            before.pop("profsync.reg", None)
-            if setup["args"] == ["/e"] and expected is not None:
-                before["profsync.reg"] = ("file", expected.encode("latin-1"))
-        after = snapshot(folder)
-        changed = sorted(name for name in after.keys() | before.keys() if after.get(name) != before.get(name))
+        success = setup["exit"] == 0
+        console = read(case / "console.txt")
+        if wine:
+            console, expected = (text and text.replace("\n", "\r\n") for text in (console, expected))
+        elif success and console is not None:
+            console += EDITOR_RAN
+        # While the program waits: the folder as it was, with the update file on success; afterwards
+        # the same, less the update file unless /e kept it.
+        waiting = snapshot(folder)
+        if success:
+            waiting["profsync.reg"] = ("file", expected.encode("latin-1"))
+        after = {name: kind for name, kind in waiting.items()
+                 if name != "profsync.reg" or not success or setup["args"] == ["/e"]}
+        got, code, got_waiting, folder_waiting, checks = (
+            wine.run(program, case, setup, folder, version) if wine else
+            run_native(program, case, setup, folder, expected))
         checks.update({
-            "console": (console, read(case / "console.txt")),
+            "console": (got, console),
             "exit code": (code, setup["exit"]),
-            "waits for RETURN before it ends": (shown is not None, True),
-            "console text out before it waits": (shown, console),
-            "update file while it waits": (waiting if expected is not None else None, expected),
-            "the folder afterwards": ({name: after.get(name) for name in changed},
-                                      {name: before.get(name) for name in changed})})
+            "all console text out when it waits for RETURN": (got_waiting, got),
+            "the folder while it waits": differences(folder_waiting, waiting) if folder_waiting is not None else (0, 0),
+            "the folder afterwards": differences(snapshot(folder), after)})
     finally:
         shutil.rmtree(folder.parent)
     return [f"  {what}{' as Windows ' + version if version else ''}:\n    got    {got!r:.3000}\n"

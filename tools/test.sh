@@ -34,7 +34,7 @@ example() {
 }
 
 native() {
-    need cmake g++ make libgtest-dev googletest python3
+    need cmake g++ make python3
     echo "== native build and tests"
     cmake --preset native $werror
     cmake --build --preset native -j "$jobs"
@@ -69,7 +69,7 @@ windows() {
 }
 
 sanitized() {
-    need cmake g++ make libgtest-dev python3
+    need cmake g++ make python3
     echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPROFSYNC_SANITIZE=ON $werror
     cmake --build build-sanitize -j "$jobs"
