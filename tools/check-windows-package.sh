@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks each Windows package it is given without running anything, since no
 # 32-bit code runs on these machines:
-# - it holds a 32-bit profsync.exe at its top;
+# - it holds exactly profsync.exe, README.txt, LICENSE.txt and example/kyro.txt,
+#   and its profsync.exe is a 32-bit Windows program;
 # - the program imports (at load time, or delay-loaded on its first call;
 #   tools/delay-imports.py finds those) only from KERNEL32, ADVAPI32 and
 #   msvcrt, only
@@ -40,6 +41,7 @@ harmless_w=(
     GetModuleHandleW
 )
 registry=(RegOpenKeyExA RegQueryValueExA RegCloseKey)
+package_files="profsync.exe README.txt LICENSE.txt example/kyro.txt"
 
 failed=0
 fail() {
@@ -52,6 +54,15 @@ check() {
     package=$1
     program=$work/profsync.exe
     local failed_before=$failed
+    # Exactly what users get: the program, its two texts and the example list.
+    local entry
+    for entry in $(unzip -Z1 "$package" 2>/dev/null | sort | comm -3 - <(printf '%s\n' $package_files | sort)); do
+        if unzip -Z1 "$package" | grep -qxF -- "$entry"; then
+            fail "holds $entry, which is none of $package_files"
+        else
+            fail "lacks $entry"
+        fi
+    done
     if ! unzip -p "$package" profsync.exe >"$program" 2>/dev/null || [ ! -s "$program" ]; then
         fail "holds no profsync.exe at its top"
         return
@@ -132,6 +143,6 @@ for zip in "$@"; do
     check "$zip"
 done
 if [ "$failed" -ne 0 ]; then
-    echo "check-windows-package: profsync.exe would not load or run on Windows 98 to XP"
+    echo "check-windows-package: not the package that loads and runs on Windows 98 to XP"
     exit 1
 fi

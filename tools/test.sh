@@ -41,22 +41,30 @@ native() {
     ctest --preset native -j "$jobs"
 }
 
-# The users' package, made and checked once for the steps that need it:
-# exactly the ZIP that cpack makes now, whatever older ones lie beside it.
+# The users' package, made and checked once for the steps that need it: built
+# twice from scratch (no flags cached from an earlier run), in two folders a
+# while apart, and the two must be the same bytes.
 package_zip=
 package() {
     [ -z "$package_zip" ] || return 0
-    need g++-mingw-w64-i686-win32 unzip python3
-    echo "== Windows x86 build and package, checked"
-    cmake --preset windows-x86 $werror
-    cmake --build --preset windows-x86 -j "$jobs"
-    local made
-    made=$(cd build-windows-x86 && cpack)
-    echo "$made"
-    package_zip=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$made")
-    [ -f "$package_zip" ] || { echo "cpack made no package"; return 1; }
+    need cmake g++-mingw-w64-i686-win32 unzip python3
+    echo "== Windows x86 build and package, twice from scratch, compared and checked"
+    local folder zips=()
+    for folder in build-windows-x86 build-windows-x86-again; do
+        rm -rf "$folder"
+        cmake --preset windows-x86 -B "$folder" $werror >/dev/null
+        cmake --build "$folder" --target windows-package -j "$jobs"
+        zips+=("$(ls "$folder"/profsync-*-windows.zip)")
+        sleep 1
+    done
+    python3 tools/compare-packages.py "${zips[@]}"
+    package_zip=${zips[0]}
     unzip -l "$package_zip"
     bash tools/check-windows-package.sh "$package_zip"
+    local size
+    size=$(unzip -p "$package_zip" profsync.exe | wc -c | sed -E ':a;s/([0-9])([0-9]{3})($|,)/\1,\2\3/;ta')
+    echo "-- $(sha256sum "$package_zip"); profsync.exe: $size bytes"
+    grep -q "($size bytes" README.md || { echo "README.md does not give profsync.exe's size: $size bytes"; return 1; }
 }
 
 windows() {
