@@ -1,7 +1,8 @@
 // Profile-list bytes in, update-file bytes out, through the program's own
 // reader and writer, once in Latin-1 and once in code page 932, where a
-// character may take two bytes. Checks what must hold for every list, not
-// only that nothing crashes.
+// character may take two bytes: the target is the platform's code page.
+// Checks what must hold for every list, not only that nothing crashes; a
+// property that does not hold aborts the run with its text.
 
 #include <algorithm>
 #include <cstdint>
@@ -12,13 +13,35 @@
 #include <string_view>
 #include <vector>
 
-#include "check.h"
-#include "code_page.h"
 #include "platform/os.h"
 #include "profile/update_file.h"
 #include "text/profile_line.h"
 
+bool codePage932 = false;  // else Latin-1, as the program has it on Linux
+
+// Windows' lead bytes of code page 932, as IsDBCSLeadByte names them.
+bool isLeadByte(char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return codePage932 && ((byte >= 0x81 && byte <= 0x9f) || (byte >= 0xe0 && byte <= 0xfc));
+}
+
+// In code page 932 only the half-width katakana, one byte each there; every
+// other character as '?', as the program gives a character it cannot convert.
+std::size_t ansiChar(unsigned long codePoint, char* out) {
+    bool katakana = codePoint >= 0xff61 && codePoint <= 0xff9f;
+    out[0] = static_cast<char>(!codePage932 ? (codePoint <= 0xff ? codePoint : '?')
+                                            : katakana ? codePoint - 0xff61 + 0xa1 : '?');
+    return 1;
+}
+
 namespace {
+
+void check(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "property broken: %s\n", what);
+        std::abort();
+    }
+}
 
 const char kPath[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
 const std::string kDummy = "\"UIDummyName\"=\"";
@@ -113,27 +136,25 @@ bool assignment(const Characters& line) {
 // fold it into the key above), longer than 255 characters or with a blank at
 // either end.
 bool ownKey(const Characters& rest) {
-    if (rest.empty() || rest.back() != "]") return false;
     std::vector<Characters> parts(1);
-    for (std::size_t i = 0; i + 1 < rest.size(); ++i) {
-        if (rest[i] == "\\") {
+    for (std::string_view c : rest) {
+        if (c == "\\") {
             parts.emplace_back();
         } else {
-            parts.back().push_back(rest[i]);
+            parts.back().push_back(c);
         }
     }
-    if (parts.size() < 2 || parts.size() > 31) return false;
+    Characters& name = parts.back();  // the file name, and the closing ]
+    if (name.empty() || name.back() != "]" || parts.size() < 2 || parts.size() > 31) return false;
+    name.pop_back();
     std::size_t typLength = parts.size() - 2;  // the backslashes between the Typ's parts
     for (const Characters& part : parts) {
         if (part.empty() || part.size() > 255 || part.front() == " " || part.back() == " ") return false;
-        typLength += &part != &parts.back() ? part.size() : 0;
+        typLength += &part != &name ? part.size() : 0;
     }
-    for (std::string_view c : parts.back()) {
-        if (c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr)) {
-            return false;
-        }
-    }
-    return typLength <= 255;
+    return typLength <= 255 && std::none_of(name.begin(), name.end(), [](std::string_view c) {
+        return c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr);
+    });
 }
 
 void checkTranslation(const std::uint8_t* data, std::size_t size) {
