@@ -37,10 +37,10 @@ enum class ReadResult { Line, End, Error };
 /// terminated text on every return.
 ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank);
 
-/// Cuts a lead byte that stands alone at the end of `line`, with the blank
-/// before it: the line then ends between two characters of the ANSI code
-/// page, and a delimiter or line break written after it stays one. Returns
-/// whether it cut.
+/// Cuts a lead byte that stands alone at the end of `line`, and a blank
+/// before it that is a character of its own: the line then ends between two
+/// characters of the ANSI code page, and a delimiter or line break written
+/// after it stays one. Returns whether it cut.
 bool cutLoneLeadByte(QString& line);
 
 /// The text before the first colon, or the whole line without a colon; a
