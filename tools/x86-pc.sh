@@ -15,7 +15,7 @@
 # installs them), and root for mmdebstrap.
 #
 # The PC's disk, Debian 12 i386 with Wine, is made from Debian's packages on
-# the first run (about 15 minutes) and kept in $PROFSYNC_PC_CACHE, by default
+# the first run (about 25 minutes) and kept in $PROFSYNC_PC_CACHE, by default
 # /var/cache/profsync-x86-pc; remove that folder to make it anew. Runs never
 # change it: each boots a throw-away copy of it.
 set -euo pipefail
