@@ -35,14 +35,14 @@ DriverRecord readDriverRecord(char* buffer) {
     // or end, two in a row), and a lead byte at its end, which would take
     // the backslash after it for its second byte: the editor would write the
     // keys elsewhere. A second byte that looks like a backslash is none.
+    for (const char* c = buffer; *c != '\0'; ++c) {
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return DriverRecord::Unreadable;
+    }
     bool partEmpty = true;  // the last part of the path so far
     std::size_t length = 0;
     const char* c = buffer;
     for (; *c != '\0'; c += length) {
         length = charLength(c);
-        for (std::size_t i = 0; i < length; ++i) {
-            if (static_cast<unsigned char>(c[i]) < 0x20 || c[i] == 0x7f) return DriverRecord::Unreadable;
-        }
         bool separator = length == 1 && *c == '\\';
         if (separator && partEmpty) return DriverRecord::Unreadable;
         partEmpty = separator;

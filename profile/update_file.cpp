@@ -80,12 +80,15 @@ bool setType(QString& type, const char* value) {
     std::size_t parts = 0;
     bool partOpen = false;  // a part has begun, and the next backslash ends it
     bool blank = false;     // a blank waits to go out before the part's next character
-    for (const char* p = value; *p != '\0' && characters <= kKeyNameLimit;) {
-        std::size_t n = charLength(p);
-        if (n == 1 && (*p == '\\' || *p == ' ')) {
-            blank = *p == ' ' && partOpen;
-            partOpen = partOpen && *p == ' ';
-            ++p;
+    std::size_t n;
+    for (const char* p = value; *p != '\0' && characters <= kKeyNameLimit; p += n) {
+        n = charLength(p);
+        if (n == 1 && *p == '\\') {  // the part ends, and a blank before it goes
+            partOpen = blank = false;
+            continue;
+        }
+        if (n == 1 && *p == ' ') {  // it goes out only when its part goes on
+            blank = partOpen;
             continue;
         }
         if (!partOpen && parts++ > 0) {
@@ -98,7 +101,8 @@ bool setType(QString& type, const char* value) {
         partOpen = true;
         blank = false;
         ++characters;
-        while (n-- > 0) out[length++] = *p++;
+        std::memcpy(out + length, p, n);
+        length += n;
     }
     bool fits = characters <= kKeyNameLimit && parts < kNewKeyLevels;
     out[fits ? length : 0] = '\0';

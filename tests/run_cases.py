@@ -120,7 +120,7 @@ def run_native(program, case, setup, folder, expected):
     env = {**os.environ, "HOME": str(prefix.parent), "WINEPREFIX": str(prefix),
            "PATH": f"{work}:{os.environ['PATH']}", **setup["env"]}
     with tempfile.TemporaryFile() as errors:
-        *run, = run_program([program, *setup["args"]], folder, env, setup, errors)
+        run = run_program([program, *setup["args"]], folder, env, setup, errors)
         errors.seek(0)
         return (*run, {"nothing on standard error": (errors.read().decode("latin-1"), ""),
                        "update file handed to the registry editor": (read(work / "handed.reg"), expected)})
@@ -177,7 +177,7 @@ class Wine:
             self.add(DRIVER_KEY, "/v", "LatestDrvReg", "/t", record[0], "/d", record[1], "/f")
         if version == "NT":
             program = shutil.copy(program, folder.parent / "profsync-nt.exe")
-        *run, = run_program([self.wine, program, *setup["args"]], folder, {**self.env, **env}, setup, DEVNULL)
+        run = run_program([self.wine, program, *setup["args"]], folder, {**self.env, **env}, setup, DEVNULL)
         registry = read(case / "registry.txt")
         query = registry and self("reg", "query", f"HKLM\\{record[1]}\\KYRO\\Game Settings", "/s", env=env)[0]
         return (*run, {"registry after the import": (query, registry)})

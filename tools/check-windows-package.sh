@@ -55,14 +55,11 @@ check() {
     program=$work/profsync.exe
     local failed_before=$failed
     # Exactly what users get: the program, its two texts and the example list.
-    local entry
-    for entry in $(unzip -Z1 "$package" 2>/dev/null | sort | comm -3 - <(printf '%s\n' $package_files | sort)); do
-        if unzip -Z1 "$package" | grep -qxF -- "$entry"; then
-            fail "holds $entry, which is none of $package_files"
-        else
-            fail "lacks $entry"
-        fi
-    done
+    local entry held wanted
+    held=$(unzip -Z1 "$package" 2>/dev/null | sort)
+    wanted=$(printf '%s\n' $package_files | sort)
+    for entry in $(comm -23 <(echo "$held") <(echo "$wanted")); do fail "holds $entry, which is none of $package_files"; done
+    for entry in $(comm -13 <(echo "$held") <(echo "$wanted")); do fail "lacks $entry"; done
     if ! unzip -p "$package" profsync.exe >"$program" 2>/dev/null || [ ! -s "$program" ]; then
         fail "holds no profsync.exe at its top"
         return
