@@ -93,7 +93,7 @@ void importUpdateFile(bool keep, const LeftOutLines& leftOut) {
     std::fflush(stdout);
     // Whether the editor ran or the user declined changes nothing here.
     QString command = registryEditor();
-    if (command.c_str()[0] != '\0') {
+    if (!command.empty()) {
         command += " profsync.reg";
         (void)std::system(command);
     }

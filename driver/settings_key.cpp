@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "console.h"
-#include "platform/os.h"
 #include "platform/registry.h"
+#include "text/code_page.h"
 
 namespace {
 
@@ -35,20 +35,20 @@ DriverRecord readDriverRecord(char* buffer) {
     // or end, two in a row), and a lead byte at its end, which would take
     // the backslash after it for its second byte: the editor would write the
     // keys elsewhere. A second byte that looks like a backslash is none.
+    //
+    // Control bytes go by bytes: a walk by characters would take a line
+    // break after a lead byte into that character.
     for (const char* c = buffer; *c != '\0'; ++c) {
         if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return DriverRecord::Unreadable;
     }
-    bool partEmpty = true;  // the last part of the path so far
-    std::size_t length = 0;
-    const char* c = buffer;
-    for (; *c != '\0'; c += length) {
-        length = charLength(c);
-        bool separator = length == 1 && *c == '\\';
-        if (separator && partEmpty) return DriverRecord::Unreadable;
-        partEmpty = separator;
+    bool partEmpty = true;      // the last part of the path so far
+    const char* last = buffer;  // where the last character starts
+    for (const char* c = buffer; *c != '\0'; c = nextChar(c)) {
+        if (*c == '\\' && partEmpty) return DriverRecord::Unreadable;
+        partEmpty = *c == '\\';
+        last = c;
     }
-    bool loneLeadByte = length == 1 && isLeadByte(c[-1]);
-    return partEmpty || loneLeadByte ? DriverRecord::Unreadable : DriverRecord::Found;
+    return partEmpty || isLoneLeadByte(last) ? DriverRecord::Unreadable : DriverRecord::Found;
 }
 
 }  // namespace

@@ -12,6 +12,6 @@ constexpr std::size_t kValueBufferSize = 255;
 /// `buffer` (kValueBufferSize bytes). Ends the run with the matching message
 /// when the driver's key is missing, or when the record is missing, is not a
 /// string, does not fit the buffer with its terminator, holds a control
-/// character, or is a path with an empty part (empty itself, a backslash at
-/// its start or end, two in a row).
+/// character or DEL, ends in a lone lead byte, or is a path with an empty
+/// part (empty itself, a backslash at its start or end, two in a row).
 QString locateSettingsKey(char* buffer);

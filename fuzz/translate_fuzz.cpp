@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/os.h"
+#include "text/code_page.h"
 #include "profile/update_file.h"
 #include "text/profile_line.h"
 

@@ -1,4 +1,5 @@
 #include "platform/os.h"
+#include "text/code_page.h"
 
 #include <cstring>
 

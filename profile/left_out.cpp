@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/os.h"
+#include "text/code_page.h"
 
 namespace {
 
 const int kConsoleWidth = 79;  // bytes a console line may take, so that none wraps
 
-const char* text(LeftOutReason reason) {
+const char* reasonText(LeftOutReason reason) {
     switch (reason) {
         case LeftOutReason::Unknown: return "unknown line";
         case LeftOutReason::ValueColon: return "value holds a colon";
@@ -27,14 +27,10 @@ const char* text(LeftOutReason reason) {
 
 // The bytes of the longest start of `text` that takes at most `room` bytes
 // and ends between two characters of the ANSI code page.
-std::size_t fitting(const char* text, std::size_t room) {
-    std::size_t length = 0;
-    while (text[length] != '\0') {
-        std::size_t next = length + charLength(text + length);
-        if (next > room) break;
-        length = next;
-    }
-    return length;
+std::size_t bytesFitting(const char* text, std::size_t room) {
+    const char* end = text;  // of the characters that fit so far
+    while (*end != '\0' && static_cast<std::size_t>(nextChar(end) - text) <= room) end = nextChar(end);
+    return static_cast<std::size_t>(end - text);
 }
 
 }  // namespace
@@ -47,7 +43,7 @@ void LeftOutLines::note(unsigned long number, LeftOutReason reason, const char* 
     Note& note = notes_[at];
     note.number = number;
     note.reason = reason;
-    std::size_t length = fitting(line, sizeof note.text - 1);
+    std::size_t length = bytesFitting(line, sizeof note.text - 1);
     // Neither a control byte nor DEL is a lead byte: '?' in its place leaves
     // every character where it was.
     for (std::size_t i = 0; i < length; ++i) {
@@ -62,10 +58,10 @@ void LeftOutLines::print() const {
     std::puts("Lines left out of the Update-File (README.txt says why):");
     for (const Note& note : *this) {
         char start[kConsoleWidth + 1];
-        int room = kConsoleWidth - std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number, text(note.reason));
+        int room = kConsoleWidth - std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number, reasonText(note.reason));
         std::size_t length = std::strlen(note.text);
         bool whole = !note.cut && length <= static_cast<std::size_t>(room);
-        if (!whole) length = fitting(note.text, static_cast<std::size_t>(room) - 3);
+        if (!whole) length = bytesFitting(note.text, static_cast<std::size_t>(room) - 3);
         std::printf("%s%.*s%s\n", start, static_cast<int>(length), note.text, whole ? "" : "...");
     }
     if (count_ > static_cast<unsigned long>(kept_)) std::printf("and %lu more.\n", count_ - kept_);

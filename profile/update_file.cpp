@@ -1,9 +1,10 @@
 #include "profile/update_file.h"
 
 #include <cstring>
+#include <optional>
 
-#include "platform/os.h"
 #include "profile/left_out.h"
+#include "text/code_page.h"
 #include "text/profile_line.h"
 
 namespace {
@@ -16,19 +17,20 @@ const std::size_t kValueDataLimit = 16300;  // bytes of a string value, its term
 
 // The registry editor reads the file as characters of the ANSI code page
 // before it reads escapes and separators: so every walk below goes by
-// charLength, and a second byte never counts alone, whatever it looks like.
+// nextChar, and a second byte never counts alone, whatever it looks like.
 
 // REGEDIT4 string data: a backslash or double quote would otherwise end the
 // string early or be taken for an escape.
 void putQuoted(std::FILE* out, const char* text) {
-    for (;;) {
-        const char* run = text;  // what goes out as it stands
-        while (*text != '\0' && *text != '\\' && *text != '"') text += charLength(text);
-        std::fwrite(run, 1, static_cast<std::size_t>(text - run), out);
-        if (*text == '\0') return;
+    const char* run = text;  // what goes out as it stands
+    const char* p = text;
+    for (; *p != '\0'; p = nextChar(p)) {
+        if (*p != '\\' && *p != '"') continue;
+        std::fwrite(run, 1, static_cast<std::size_t>(p - run), out);
         std::putc('\\', out);
-        std::putc(*text++, out);
+        run = p;  // the character itself goes out with the next run
     }
+    std::fwrite(run, 1, static_cast<std::size_t>(p - run), out);
 }
 
 // The end of the REGEDIT4 quoted text whose opening quote is at `p`, past
@@ -36,12 +38,16 @@ void putQuoted(std::FILE* out, const char* text) {
 // `characters` and `bytes` count the text once its escapes are read.
 const char* skipQuoted(const char* p, std::size_t& characters, std::size_t& bytes) {
     characters = bytes = 0;
-    for (++p; *p != '"'; ++characters) {
+    std::size_t n;
+    for (p = nextChar(p); *p != '"'; p += n) {
         if (*p == '\0') return nullptr;
-        if (*p == '\\' && *++p != '\\' && *p != '"') return nullptr;
-        std::size_t n = charLength(p);
+        if (*p == '\\') {  // an escape: the character after it stands for itself
+            p = nextChar(p);
+            if (*p != '\\' && *p != '"') return nullptr;
+        }
+        n = charLength(p);
+        ++characters;
         bytes += n;
-        p += n;
     }
     return p + 1;
 }
@@ -57,55 +63,72 @@ bool isValueAssignment(const char* p, std::size_t& nameCharacters, std::size_t& 
     nameCharacters = 0;
     if (*p == '@') {
         ++p;
-    } else if (*p != '"' || p[1] == '"' || (p = skipQuoted(p, nameCharacters, unused)) == nullptr) {
+    } else if (*p == '"' && p[1] != '"') {
+        p = skipQuoted(p, nameCharacters, unused);
+        if (p == nullptr) return false;
+    } else {
         return false;
     }
     if (*p == ' ') ++p;
-    if (*p++ != '=') return false;
+    if (*p != '=') return false;
+    ++p;
     if (*p == ' ') ++p;
-    if (*p != '"' || (p = skipQuoted(p, unused, dataBytes)) == nullptr) return false;
-    return *p == '\0' || (p[0] == ' ' && p[1] == ';');
+    if (*p != '"') return false;
+    p = skipQuoted(p, unused, dataBytes);
+    return p != nullptr && (*p == '\0' || (p[0] == ' ' && p[1] == ';'));
 }
 
-// A Typ line's value as the key path it names below the settings key: its
-// parts with one backslash between two, none empty (the editor would fold an
-// empty part into the key above it), none with a blank at either end. Empty
-// when no part is left. False, with the type empty, when the path is longer
-// than a key's name may be, or, with the file name below it, deeper than
-// Windows makes keys in one go.
-bool setType(QString& type, const char* value) {
-    char* out = type.reserve(std::strlen(value) + 1);
-    std::size_t length = 0;
-    std::size_t characters = 0;  // in the path so far
+// Why a value line, whose key (splitKey) is `key`, cannot go into the update
+// file as it stands; nothing when it can: when it holds no colon (a typed
+// value such as dword:, a drive letter, something the editor could take for
+// a key), is one whole string assignment (isValueAssignment), and the
+// registry holds its name and data as written.
+std::optional<LeftOutReason> valueLineFault(const char* line, std::string_view key) {
+    if (line[key.size()] == ':') return LeftOutReason::ValueColon;
+    std::size_t nameCharacters, dataBytes;
+    if (!isValueAssignment(line, nameCharacters, dataBytes)) return LeftOutReason::ValueNotWhole;
+    if (nameCharacters > kValueNameLimit) return LeftOutReason::NameTooLong;
+    if (dataBytes > kValueDataLimit) return LeftOutReason::DataTooLong;
+    return std::nullopt;
+}
+
+// Sets `type` to a Typ line's value as the key path it names below the
+// settings key: its parts with one backslash between two, none empty (the
+// editor would fold an empty part into the key above it), none with a blank
+// at either end; empty when no part is left. Returns whether the path fits
+// the registry: false, with `type` empty, when it is longer than a key's
+// name may be, or, with the file name below it, deeper than Windows makes
+// keys in one go.
+bool typeFits(const char* value, QString& type) {
+    char path[2 * kKeyNameLimit + 1];  // its characters take up to two bytes each
+    std::size_t length = 0;            // bytes in the path so far
+    std::size_t characters = 0;
     std::size_t parts = 0;
-    bool partOpen = false;  // a part has begun, and the next backslash ends it
-    bool blank = false;     // a blank waits to go out before the part's next character
-    std::size_t n;
-    for (const char* p = value; *p != '\0' && characters <= kKeyNameLimit; p += n) {
-        n = charLength(p);
-        if (n == 1 && *p == '\\') {  // the part ends, and a blank before it goes
-            partOpen = blank = false;
+    bool partOpen = false;      // a part has begun, and the next backslash ends it
+    bool blankPending = false;  // a blank waits to go out before the part's next character
+    for (const char* p = value; *p != '\0' && characters <= kKeyNameLimit; p = nextChar(p)) {
+        if (*p == '\\') {  // the part ends, and a blank before it goes
+            partOpen = blankPending = false;
             continue;
         }
-        if (n == 1 && *p == ' ') {  // it goes out only when its part goes on
-            blank = partOpen;
+        if (*p == ' ') {  // it goes out only when its part goes on
+            blankPending = partOpen;
             continue;
         }
-        if (!partOpen && parts++ > 0) {
-            out[length++] = '\\';
-            ++characters;
-        } else if (blank) {
-            out[length++] = ' ';
-            ++characters;
-        }
+        // A backslash before a new part, or a blank inside one, goes out first.
+        char before = !partOpen && parts > 0 ? '\\' : blankPending ? ' ' : '\0';
+        characters += before != '\0' ? 2 : 1;
+        if (characters > kKeyNameLimit) break;  // nothing written that does not fit
+        if (before != '\0') path[length++] = before;
+        path[length++] = p[0];
+        if (charLength(p) == 2) path[length++] = p[1];
+        if (!partOpen) ++parts;
         partOpen = true;
-        blank = false;
-        ++characters;
-        std::memcpy(out + length, p, n);
-        length += n;
+        blankPending = false;
     }
     bool fits = characters <= kKeyNameLimit && parts < kNewKeyLevels;
-    out[fits ? length : 0] = '\0';
+    path[fits ? length : 0] = '\0';
+    type = path;
     return fits;
 }
 
@@ -127,22 +150,19 @@ bool allowedInFileName(char c) {
 // lacks): no such program can exist.
 std::string_view fileName(const char* value) {
     const char* afterSeparator = value;
-    const char* start = value;
-    const char* end = value;
-    std::size_t length;
-    for (const char* p = value; *p != '\0'; p += length) {
-        length = charLength(p);
-        bool separator = length == 1 && (*p == '\\' || *p == '/' || *p == ':');
-        if (separator) afterSeparator = p + 1;
-        if ((separator && *p != ':') || *p == ' ') continue;  // dropped at the end
+    const char* start = value;  // the name's: after the last separator before its last character
+    const char* end = value;    // after the name's last character
+    for (const char* p = value; *p != '\0'; p = nextChar(p)) {
+        if (*p == '\\' || *p == '/' || *p == ':') afterSeparator = p + 1;
+        if (*p == '\\' || *p == '/' || *p == ' ') continue;  // left out at the value's end
         start = afterSeparator;
-        end = p + length;
+        end = nextChar(p);
     }
     if (start < end && *start == ' ') ++start;  // a line holds no two blanks in a row
     std::size_t characters = 0;
-    for (const char* p = start; p < end; p += length, ++characters) {
-        length = charLength(p);
-        if (length == 1 && !allowedInFileName(*p)) return std::string_view();
+    for (const char* p = start; p < end; p = nextChar(p)) {
+        if (!allowedInFileName(*p)) return std::string_view();
+        ++characters;
     }
     return characters <= kKeyNameLimit ? std::string_view(start, end - start) : std::string_view();
 }
@@ -157,8 +177,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
     bool afterComment = false;  // the game's comment line is the last line written
     QString typLine;            // the game's last Typ line, while no key was made with it
     unsigned long typNumber = 0;  // that line's number; 0 for none
-    unsigned long number = 0;     // the line's in the list
-    std::size_t nameCharacters, dataBytes;  // a value line's, as the registry would hold them
+    unsigned long number = 0;     // of the line in the list, 1 for the first
     ReadResult result = ReadResult::End;
     bool blank;
     // A Typ line is left out when its game ends, or a new type replaces it,
@@ -172,7 +191,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
     while (!std::ferror(update) && (result = readProfileLine(list, line, blank)) == ReadResult::Line) {
         ++number;
         if (blank) continue;
-        if (cutLoneLeadByte(line) && line.c_str()[0] == '\0') {
+        if (cutLoneLeadByte(line) && line.empty()) {
             // nothing but half a character: an unknown line, shown as the console cannot show it
             leftOut.note(number, LeftOutReason::Unknown, "?");
             continue;
@@ -190,7 +209,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             afterComment = true;
         } else if (key == "Typ") {
             noteUnusedTyp();
-            if (setType(currentTyp, splitValue(line))) {
+            if (typeFits(splitValue(line), currentTyp)) {
                 typLine = line.c_str();
                 typNumber = number;
             } else {
@@ -199,7 +218,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             keyOpen = false;
         } else if (key == "Exe") {
             std::string_view exe = fileName(splitValue(line));
-            bool typed = currentTyp.c_str()[0] != '\0';
+            bool typed = !currentTyp.empty();
             keyOpen = typed && !exe.empty();
             if (!keyOpen) {
                 leftOut.note(number, typed ? LeftOutReason::NoFileName : LeftOutReason::NoType, line);
@@ -218,22 +237,18 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             afterComment = false;
         } else if (key == "Date" || first == '\0' || first == ';' || first == '#') {
             // the list's date, an empty line, a comment: nothing to write, nothing to say
-        } else if (first != '"' && first != '@') {
-            leftOut.note(number, LeftOutReason::Unknown, line);
-        } else if (line.c_str()[key.size()] == ':') {  // the key ends at the first colon, if any
-            // a typed value, a drive letter, or something the editor could take for a key
-            leftOut.note(number, LeftOutReason::ValueColon, line);
-        } else if (!isValueAssignment(line, nameCharacters, dataBytes)) {
-            leftOut.note(number, LeftOutReason::ValueNotWhole, line);
-        } else if (nameCharacters > kValueNameLimit) {
-            leftOut.note(number, LeftOutReason::NameTooLong, line);
-        } else if (dataBytes > kValueDataLimit) {
-            leftOut.note(number, LeftOutReason::DataTooLong, line);
-        } else if (!keyOpen) {
-            leftOut.note(number, LeftOutReason::NoKeyOpen, line);
+        } else if (first == '"' || first == '@') {  // a value, for the key that is open
+            std::optional<LeftOutReason> fault = valueLineFault(line, key);
+            if (fault) {
+                leftOut.note(number, *fault, line);
+            } else if (!keyOpen) {
+                leftOut.note(number, LeftOutReason::NoKeyOpen, line);
+            } else {
+                std::fputs(line, update);
+                std::putc('\n', update);
+            }
         } else {
-            std::fputs(line, update);
-            std::putc('\n', update);
+            leftOut.note(number, LeftOutReason::Unknown, line);
         }
     }
     noteUnusedTyp();

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/os.h"
+#include "text/code_page.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ bool startProfileList(ProfileList& list) {
 
 ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
     std::size_t count = 0;  // characters kept so far
-    bool space = false;     // blanks stand between the text so far and its next character
+    bool blankPending = false;  // blanks stand between the text so far and its next character
     char* out = line.reserve(1);
     blank = false;
 
@@ -74,7 +74,7 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
         if (c <= ' ') {  // every end, and every character that normalising changes
             if (c == EOF || c == '\n' || c == kEndMark) break;
             if (c == ' ' || c == '\t') {
-                space = count > 0;
+                blankPending = count > 0;
                 continue;
             }
             if (c == '\r') {
@@ -88,9 +88,9 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
             }
         }
         out = line.reserve(count + 3);
-        if (space) out[count++] = ' ';
+        if (blankPending) out[count++] = ' ';
         out[count++] = static_cast<char>(c);
-        space = false;
+        blankPending = false;
         // A UTF-8 byte-order mark (where two lists were joined with copy /b)
         // is no part of the line: at its start in any list, and anywhere in a
         // UTF-8 list, it reads as if it were not there, with the blank that it
@@ -99,8 +99,8 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
         if (c == 0xbf && (list.utf8 ? count >= 3 : count == 3) &&
             std::memcmp(out + count - 3, "\xef\xbb\xbf", 3) == 0) {
             count -= 3;
-            space = count > 0 && out[count - 1] == ' ';
-            count -= space ? 1 : 0;
+            blankPending = count > 0 && out[count - 1] == ' ';
+            count -= blankPending ? 1 : 0;
         }
     }
     out[count] = '\0';
@@ -113,24 +113,24 @@ ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
 }
 
 bool cutLoneLeadByte(QString& line) {
-    std::size_t length = std::strlen(line);
+    const char* text = line.c_str();
+    std::size_t length = std::strlen(text);
     // The usual case, nothing to walk: no code page's lead byte is ASCII.
-    unsigned char last = length > 0 ? static_cast<unsigned char>(line.c_str()[length - 1]) : 0;
-    if (last < 0x80 || !isLeadByte(static_cast<char>(last))) return false;
-    char* p = line.reserve(length + 1);
-    char* before = nullptr;  // where the character before p starts
-    for (std::size_t n; p[n = charLength(p)] != '\0'; p += n) before = p;
-    if (p[1] != '\0') return false;  // the last character is whole
-    // Every character before the last is whole, and a blank is one of its own:
-    // once it goes too, the line ends between two characters.
-    *(before != nullptr && *before == ' ' ? before : p) = '\0';
+    char lastByte = length > 0 ? text[length - 1] : '\0';
+    if (static_cast<unsigned char>(lastByte) < 0x80 || !isLeadByte(lastByte)) return false;
+    const char* last = lastChar(text, text + length);
+    if (!isLoneLeadByte(last)) return false;
+    // Every character before the last is whole, and a blank is one of its
+    // own: once it goes too, the line ends between two characters.
+    const char* before = lastChar(text, last);
+    line.cut(static_cast<std::size_t>((*before == ' ' ? before : last) - text));
     return true;
 }
 
 std::string_view splitKey(const QString& line) {
     const char* text = line.c_str();
     const char* p = text;
-    while (*p != '\0' && *p != ':') p += charLength(p);
+    while (*p != '\0' && *p != ':') p = nextChar(p);
     return std::string_view(text, static_cast<std::size_t>(p - text));
 }
 

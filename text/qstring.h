@@ -20,10 +20,14 @@ public:
 
     const char* c_str() const { return text_; }
     operator const char*() const { return text_; }
+    bool empty() const { return text_[0] == '\0'; }
+
+    /// Ends the text after its first `length` bytes; it has at least that many.
+    void cut(std::size_t length) { text_[length] = '\0'; }
 
     /// Makes room for `size` bytes and returns the array for the caller to
-    /// fill with a NUL-terminated text. The array's bytes are kept when it
-    /// grows, and it is reused while it is large enough.
+    /// fill with a NUL-terminated text, as the line reader does. The array's
+    /// bytes are kept when it grows, and it is reused while it is large enough.
     char* reserve(std::size_t size) { return size <= capacity_ ? text_ : grow(size); }
 
 private:
