@@ -28,7 +28,8 @@ const char kCannotReadList[] = "Could not read kyro.txt. Press RETURN to exit pr
 bool readCommandLine(int argc, char** argv) {
     if (argc > 2) failWith({"You only could pass maximally one parameter. Press RETURN to exit program..."});
     if (argc < 2) return false;
-    if (std::strcmp(argv[1], "/e") != 0) failWith({"Unknown parameter passed. Press RETURN to exit program..."});
+    if (std::strcmp(argv[1], "/e") != 0)
+        failWith({"Unknown parameter passed. Press RETURN to exit program..."});
     return true;
 }
 
@@ -87,8 +88,9 @@ void createUpdateFile(QString& line, const QString& settingsKeyPath, LeftOutLine
 void importUpdateFile(bool keep, const LeftOutLines& leftOut) {
     std::puts("Update-File created.\n");
     leftOut.print();
-    std::puts("New registry keys will be imported.\nPlease press \"Yes\" in the window\n\n"
-              "and then press RETURN to exit programme...");
+    std::puts(
+        "New registry keys will be imported.\nPlease press \"Yes\" in the window\n\n"
+        "and then press RETURN to exit programme...");
     // The editor shares the console: our text must come before its own.
     std::fflush(stdout);
     // Whether the editor ran or the user declined changes nothing here.

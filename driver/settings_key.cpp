@@ -17,7 +17,8 @@ DriverRecord readDriverRecord(char* buffer) {
     }
     DWORD type = REG_SZ;
     DWORD size = kValueBufferSize;
-    LONG status = RegQueryValueExA(key, "LatestDrvReg", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
+    LONG status =
+        RegQueryValueExA(key, "LatestDrvReg", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return DriverRecord::Unreadable;
 
@@ -61,10 +62,8 @@ QString locateSettingsKey(char* buffer) {
                       "Press RETURN to exit program..."});
         case DriverRecord::Unreadable:
             failWith({"There was an error extracting the registry value.",
-                      "Please contact " PROFSYNC_CONTACT "\n",
-                      "Press RETURN to exit program..."});
-        case DriverRecord::Found:
-            break;
+                      "Please contact " PROFSYNC_CONTACT "\n", "Press RETURN to exit program..."});
+        case DriverRecord::Found: break;
     }
     QString path("HKEY_LOCAL_MACHINE\\");
     path += buffer;

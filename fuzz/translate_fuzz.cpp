@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "text/code_page.h"
 #include "profile/update_file.h"
+#include "text/code_page.h"
 #include "text/profile_line.h"
 
 bool codePage932 = false;  // else Latin-1, as the program has it on Linux
@@ -30,7 +30,8 @@ bool isLeadByte(char c) {
 std::size_t ansiChar(unsigned long codePoint, char* out) {
     bool katakana = codePoint >= 0xff61 && codePoint <= 0xff9f;
     out[0] = static_cast<char>(!codePage932 ? (codePoint <= 0xff ? codePoint : '?')
-                                            : katakana ? codePoint - 0xff61 + 0xa1 : '?');
+                               : katakana   ? codePoint - 0xff61 + 0xa1
+                                            : '?');
     return 1;
 }
 
@@ -81,7 +82,8 @@ std::string lineKinds(const std::uint8_t* data, std::size_t size) {
         bool cut = cutLoneLeadByte(line);
         char first = line.c_str()[0];
         std::string_view key = splitKey(line);
-        bool said = blank || (first == '\0' && !cut) || first == ';' || first == '#' || key == "Name" || key == "Date";
+        bool said = blank || (first == '\0' && !cut) || first == ';' || first == '#' || key == "Name" ||
+                    key == "Date";
         kinds += key == "Typ" ? 'T' : said ? '-' : 'a';
     }
     std::fclose(list.file);
@@ -153,8 +155,9 @@ bool ownKey(const Characters& rest) {
         typLength += &part != &name ? part.size() : 0;
     }
     return typLength <= 255 && std::none_of(name.begin(), name.end(), [](std::string_view c) {
-        return c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr);
-    });
+               return c.size() == 1 &&
+                      (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr);
+           });
 }
 
 void checkTranslation(const std::uint8_t* data, std::size_t size) {
@@ -188,7 +191,8 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
         } else if (first == '"' || first == '@') {
             check(previous == '[' || previous == '"' || previous == '@',
                   "values only ever go into an open key");
-            check(assignment(text), "every value is one string assignment that the editor reads and the registry holds");
+            check(assignment(text),
+                  "every value is one string assignment that the editor reads and the registry holds");
         } else {
             check(first == '\0' || first == ';', "every other line is empty or a game's comment");
         }
@@ -206,8 +210,8 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
         check(kind == (typ ? 'T' : 'a'), "a line noted is one to account for");
         notedOthers += kind == 'a';
     }
-    std::size_t written = std::count_if(lines.begin(), lines.end(),
-                                        [](const std::string& line) { return line[0] == '"' || line[0] == '@'; });
+    std::size_t written = std::count_if(
+        lines.begin(), lines.end(), [](const std::string& line) { return line[0] == '"' || line[0] == '@'; });
     check(notedOthers + written == static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), 'a')),
           "every line to account for is either written or noted");
 }

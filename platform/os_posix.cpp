@@ -1,9 +1,10 @@
 #include "platform/os.h"
-#include "text/code_page.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "text/code_page.h"
 
 namespace {
 

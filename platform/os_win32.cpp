@@ -1,11 +1,12 @@
 #include "platform/os.h"
-#include "text/code_page.h"
-
-#include <cstring>
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+
+#include <cstring>
+
+#include "text/code_page.h"
 
 std::FILE* openTextForReading(const char* name) {
     // Windows refuses to open a directory as a file by itself.
@@ -50,8 +51,8 @@ std::FILE* openUpdateFile(const char* name, std::FILE* list) {
     }
     // One that was there is checked before it is emptied.
     if (GetLastError() != ERROR_FILE_EXISTS) return nullptr;
-    handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags,
-                         nullptr);
+    handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info, listInfo;
     const DWORD notOwn = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
@@ -87,9 +88,9 @@ std::size_t ansiChar(unsigned long codePoint, char* out) {
     WCHAR wide = static_cast<WCHAR>(codePoint), back = 0;
     char bytes[4];
     BOOL usedDefault = FALSE;
-    int length = codePoint > 0xffff ? 0
-                                    : WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, nullptr,
-                                                          &usedDefault);
+    int length = codePoint > 0xffff
+                     ? 0
+                     : WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, nullptr, &usedDefault);
     if (length <= 0 || usedDefault || MultiByteToWideChar(CP_ACP, 0, bytes, length, &back, 1) != 1 ||
         back != wide) {
         out[0] = '?';

@@ -44,8 +44,7 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY
 /// ERROR_INVALID_DATA for one the stand-in cannot read; ERROR_MORE_DATA,
 /// with the size needed and nothing written, when the data does not fit
 /// `*size` bytes.
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD size);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 
 LONG RegCloseKey(HKEY key);
 

@@ -38,8 +38,8 @@ std::string readHive() {
     const char* prefix = std::getenv("WINEPREFIX");
     const char* home = std::getenv("HOME");
     std::string path = prefix != nullptr && *prefix != '\0' ? std::string(prefix) + "/system.reg"
-                       : home != nullptr                   ? std::string(home) + "/.wine/system.reg"
-                                                           : std::string();
+                       : home != nullptr                    ? std::string(home) + "/.wine/system.reg"
+                                                            : std::string();
     std::string text;
     std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
     if (file == nullptr) return text;

@@ -58,7 +58,8 @@ void LeftOutLines::print() const {
     std::puts("Lines left out of the Update-File (README.txt says why):");
     for (const Note& note : *this) {
         char start[kConsoleWidth + 1];
-        int room = kConsoleWidth - std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number, reasonText(note.reason));
+        int room = kConsoleWidth -
+                   std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number, reasonText(note.reason));
         std::size_t length = std::strlen(note.text);
         bool whole = !note.cut && length <= static_cast<std::size_t>(room);
         if (!whole) length = bytesFitting(note.text, static_cast<std::size_t>(room) - 3);

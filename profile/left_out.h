@@ -9,7 +9,7 @@ enum class LeftOutReason {
     DataTooLong,    // a value line whose data is longer than the registry holds
     NoKeyOpen,      // a value line while no key of its game is open
     NoType,         // an Exe line in a game without a type
-    NoFileName,     // an Exe line that names no program file: nothing, too long, or a character no file name holds
+    NoFileName,     // an Exe line that names no program file: nothing, too long, a character no name holds
     TypeTooLong,    // a Typ line whose path is longer or deeper than the registry takes
     TypeUnused,     // a Typ line that no Exe line of its game opened a key with
 };

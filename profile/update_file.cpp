@@ -9,11 +9,16 @@
 
 namespace {
 
-// What the registry holds, on every Windows the KYRO drivers run on.
-const std::size_t kKeyNameLimit = 255;     // characters in a key's name, and in a Typ's path below the settings key
-const std::size_t kNewKeyLevels = 31;      // keys below the settings key that one import may create: Typ parts and file name
-const std::size_t kValueNameLimit = 255;   // characters in a value's name (Windows 98 and ME)
-const std::size_t kValueDataLimit = 16300;  // bytes of a string value, its terminator aside (Windows 98 and ME)
+// What the registry holds, on every Windows the KYRO drivers run on:
+// characters in a key's name, and in a Typ's path below the settings key;
+const std::size_t kKeyNameLimit = 255;
+// keys below the settings key that one import may create (Typ parts and
+// file name: with "Game Settings" itself, 32 levels in one call);
+const std::size_t kNewKeyLevels = 31;
+// characters in a value's name, and bytes of a string value, its terminator
+// aside (Windows 98 and ME).
+const std::size_t kValueNameLimit = 255;
+const std::size_t kValueDataLimit = 16300;
 
 // The registry editor reads the file as characters of the ANSI code page
 // before it reads escapes and separators: so every walk below goes by
@@ -135,10 +140,7 @@ bool typeFits(const char* value, QString& type) {
 // Whether a file name may hold the one-byte character `c`: Windows allows
 // none of these, beside the separators '\', '/' and ':'.
 bool allowedInFileName(char c) {
-    switch (c) {
-        case '"': case '*': case '<': case '>': case '?': case '|': return false;
-        default: return static_cast<unsigned char>(c) >= 0x20;
-    }
+    return static_cast<unsigned char>(c) >= 0x20 && std::strchr("\"*<>?|", c) == nullptr;
 }
 
 // The program's file name that an Exe line's value names its key by: the
@@ -169,13 +171,13 @@ std::string_view fileName(const char* value) {
 
 }  // namespace
 
-WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath,
-                             LeftOutLines& leftOut) {
-    QString currentName;        // the game runs from its Name line to the next
-    QString currentTyp;         // empty: the game has no type yet
-    bool keyOpen = false;       // a key of the game is open for its values
-    bool afterComment = false;  // the game's comment line is the last line written
-    QString typLine;            // the game's last Typ line, while no key was made with it
+WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line,
+                             const QString& settingsKeyPath, LeftOutLines& leftOut) {
+    QString currentName;          // the game runs from its Name line to the next
+    QString currentTyp;           // empty: the game has no type yet
+    bool keyOpen = false;         // a key of the game is open for its values
+    bool afterComment = false;    // the game's comment line is the last line written
+    QString typLine;              // the game's last Typ line, while no key was made with it
     unsigned long typNumber = 0;  // that line's number; 0 for none
     unsigned long number = 0;     // of the line in the list, 1 for the first
     ReadResult result = ReadResult::End;

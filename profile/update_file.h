@@ -20,5 +20,5 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// lines. Stops at the
 /// first read or write error and says which it was; the caller closes both
 /// files.
-WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line, const QString& settingsKeyPath,
-                             LeftOutLines& leftOut);
+WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line,
+                             const QString& settingsKeyPath, LeftOutLines& leftOut);

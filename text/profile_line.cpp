@@ -63,7 +63,7 @@ bool startProfileList(ProfileList& list) {
 }
 
 ReadResult readProfileLine(ProfileList& list, QString& line, bool& blank) {
-    std::size_t count = 0;  // characters kept so far
+    std::size_t count = 0;      // characters kept so far
     bool blankPending = false;  // blanks stand between the text so far and its next character
     char* out = line.reserve(1);
     blank = false;

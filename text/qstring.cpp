@@ -19,9 +19,7 @@ char* copyOf(const char* s, std::size_t length) {
 
 QString::QString() : text_(emptyText), capacity_(0) {}
 
-QString::QString(const char* s) : text_(emptyText), capacity_(0) {
-    *this = s;
-}
+QString::QString(const char* s) : text_(emptyText), capacity_(0) { *this = s; }
 
 QString::QString(QString&& other) noexcept : text_(other.text_), capacity_(other.capacity_) {
     other.text_ = emptyText;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds profsync and runs every test: the bundled example, native, Windows
-# under wine64, under the sanitizers, the fuzz target, and the packaged 32-bit
-# program under 32-bit Wine on an emulated Pentium II. Installs what is
+# Builds profsync and runs every test: the bundled example, the sources'
+# layout, native, Windows under wine64, under the sanitizers, the fuzz
+# target, and the packaged 32-bit program under 32-bit Wine on an emulated
+# Pentium II. Installs what is
 # missing on a Debian machine. Steps can be named to run only those:
 #     tools/test.sh native fuzz
 #     tools/test.sh example      builds only the program and runs it on example/kyro.txt
@@ -31,6 +32,16 @@ example() {
     cmake --preset native $werror
     cmake --build --preset native --target profsync -j "$jobs"
     (cd example && WINEPREFIX="$PWD/wine" ../build/profsync /e </dev/null && cat profsync.reg)
+}
+
+# The sources follow .clang-format (Debian 12's clang-format 14): a step of
+# its own, so that a change that only breaks the layout fails here and
+# nowhere else.
+format() {
+    need clang-format
+    echo "== every C++ source as .clang-format lays it out"
+    git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+    echo "-- $(git ls-files -- '*.cpp' '*.h' | wc -l) files"
 }
 
 native() {
@@ -112,7 +123,7 @@ pc() {
 }
 
 # Every step by default; name steps to run only those.
-for step in "${@:-example native windows sanitized fuzz pc}"; do
+for step in "${@:-example format native windows sanitized fuzz pc}"; do
     for name in $step; do
         "$name"
     done
