@@ -1,8 +1,9 @@
 // Profile-list bytes in, update-file bytes out, through the program's own
 // reader and writer, once in Latin-1 and once in code page 932, where a
-// character may take two bytes: the target is the platform's code page.
-// Checks what must hold for every list, not only that nothing crashes; a
-// property that does not hold aborts the run with its text.
+// character may take two bytes: this target supplies the code page that
+// text/code_page.h asks for. Checks properties that hold for every list,
+// not only that nothing crashes; one that does not hold aborts the run with
+// its text.
 
 #include <algorithm>
 #include <cstdint>
@@ -44,165 +45,157 @@ void check(bool holds, const char* what) {
     }
 }
 
-const char kPath[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
-const std::string kDummy = "\"UIDummyName\"=\"";
+const char kSettingsKey[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
 
 ProfileList open(const std::uint8_t* data, std::size_t size) {
     // fmemopen may refuse an empty buffer; an empty file reads the same.
     return {size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile(), false};
 }
 
-// The update file for the list, or "" when the list is refused at its start.
-std::string translate(const std::uint8_t* data, std::size_t size, LeftOutLines& leftOut) {
-    ProfileList list = open(data, size);
-    char* bytes = nullptr;
-    std::size_t length = 0;
-    std::FILE* update = open_memstream(&bytes, &length);
-    if (startProfileList(list)) {
-        QString line;
-        check(writeUpdateFile(list, update, line, kPath, leftOut) == WriteOutcome::Complete,
-              "a list in memory reads whole");
-    }
-    std::fclose(update);
-    std::fclose(list.file);
-    std::string file(bytes, length);
-    std::free(bytes);
-    return file;
-}
-
-// Each line of the list: 'T' for a Typ line, 'a' for a line that must be
-// written or noted (all but blank and empty lines, comments, Name and Date
-// lines; a line of half a character counts), '-' for the others.
-std::string lineKinds(const std::uint8_t* data, std::size_t size) {
-    ProfileList list = open(data, size);
-    std::string kinds;
-    QString line;
-    bool blank;
-    for (startProfileList(list); readProfileLine(list, line, blank) == ReadResult::Line;) {
-        bool cut = cutLoneLeadByte(line);
-        char first = line.c_str()[0];
-        std::string_view key = splitKey(line);
-        bool said = blank || (first == '\0' && !cut) || first == ';' || first == '#' || key == "Name" ||
-                    key == "Date";
-        kinds += key == "Typ" ? 'T' : said ? '-' : 'a';
-    }
-    std::fclose(list.file);
-    return kinds;
-}
-
+// A text as the registry editor reads it: characters of the code page.
 using Characters = std::vector<std::string_view>;
-const std::size_t npos = std::string::npos;
-
-// A line of the update file as the registry editor reads it in the code
-// page: a lead byte and the byte after it are one character.
-Characters characters(const std::string& line) {
+Characters characters(std::string_view text) {
     Characters result;
-    for (std::size_t i = 0, n; i < line.size(); i += n) {
-        n = isLeadByte(line[i]) && i + 1 < line.size() ? 2 : 1;
-        result.push_back(std::string_view(line).substr(i, n));
+    for (std::size_t i = 0, n; i < text.size(); i += n) {
+        n = isLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+        result.push_back(text.substr(i, n));
     }
     return result;
 }
 
-// Past the quoted text that starts at character `from`: characters other
-// than " and \, and the escapes \\ and \"; npos when there is none. `length`
-// and `bytes` count what it holds once its escapes are read.
-std::size_t quoted(const Characters& line, std::size_t from, std::size_t& length, std::size_t& bytes) {
-    length = bytes = 0;
-    if (from >= line.size() || line[from] != "\"") return npos;
-    for (std::size_t i = from + 1; i < line.size(); ++i, ++length) {
-        if (line[i] == "\"") return i + 1;
-        if (line[i] == "\\" && (++i == line.size() || (line[i] != "\\" && line[i] != "\""))) break;
-        bytes += line[i].size();
+// Reads the REGEDIT4 quoted text whose opening quote is character `i` into
+// `text`, its escapes \\ and \" read, and leaves `i` past its closing quote;
+// false when the editor would not read it whole.
+bool unquote(const Characters& line, std::size_t& i, std::string& text) {
+    if (i >= line.size() || line[i] != "\"") return false;
+    for (++i; i < line.size() && line[i] != "\""; ++i) {
+        bool escape = line[i] == "\\";
+        i += escape;
+        if (escape && (i == line.size() || (line[i] != "\\" && line[i] != "\""))) return false;
+        text += line[i];
     }
-    return npos;
+    if (i == line.size()) return false;  // no closing quote
+    ++i;
+    return true;
 }
 
-// One string assignment that the registry editor reads whole and the
-// registry holds: ("name" | @) [blank] = [blank] "data" [blank ; comment],
-// the name of 1 to 255 characters, the data of at most 16,300 bytes.
-bool assignment(const Characters& line) {
-    std::size_t length = 0, bytes, unused;
-    std::size_t i = line[0] == "@" ? 1 : quoted(line, 0, length, unused);
-    if (i == npos || i == 2 || length > 255) return false;
+// ("name" | @) [blank] = [blank] "data" [blank ; comment]: one string
+// assignment that the editor reads whole, the name of 1 to 255 characters
+// and the data of at most 16,300 bytes, as the registry holds them.
+bool assignment(const Characters& line, std::string& data) {
+    std::string name;
+    std::size_t i = line[0] == "@" ? 1 : 0;
+    if (i == 0 && (!unquote(line, i, name) || name.empty() || characters(name).size() > 255)) return false;
     i += i < line.size() && line[i] == " ";
     if (i == line.size() || line[i++] != "=") return false;
-    i = quoted(line, i + (i < line.size() && line[i] == " "), unused, bytes);
-    bool end = i == line.size() || (i != npos && i + 1 < line.size() && line[i] == " " && line[i + 1] == ";");
-    return end && bytes <= 16300;
+    i += i < line.size() && line[i] == " ";
+    if (!unquote(line, i, data) || data.size() > 16300) return false;
+    return i == line.size() || (i + 1 < line.size() && line[i] == " " && line[i + 1] == ";");
 }
 
-// The rest of a key header after the settings key, <Typ>\<file name>]: a Typ
-// of 1 to 30 parts and at most 255 characters, then a file name without any
-// of "*<>?| or a control character; no part empty (the registry editor would
-// fold it into the key above), longer than 255 characters or with a blank at
-// either end.
-bool ownKey(const Characters& rest) {
-    std::vector<Characters> parts(1);
-    for (std::string_view c : rest) {
-        if (c == "\\") {
-            parts.emplace_back();
-        } else {
-            parts.back().push_back(c);
-        }
+// The key below the settings key, <Typ>\<file name>: a Typ of 1 to 30 parts
+// and at most 255 characters, each part one the list's Typ lines hold, then
+// a file name that an Exe line holds, without any of "*<>?| or a control
+// character. No part empty (the editor would fold it into the key above),
+// over 255 characters or with a blank at either end.
+bool ownKey(const Characters& key, const std::string& typText, const std::string& exeText) {
+    std::vector<std::string> parts(1);
+    for (std::string_view c : key) {
+        if (c == "\\") parts.emplace_back();
+        if (c != "\\") parts.back() += c;
     }
-    Characters& name = parts.back();  // the file name, and the closing ]
-    if (name.empty() || name.back() != "]" || parts.size() < 2 || parts.size() > 31) return false;
-    name.pop_back();
-    std::size_t typLength = parts.size() - 2;  // the backslashes between the Typ's parts
-    for (const Characters& part : parts) {
-        if (part.empty() || part.size() > 255 || part.front() == " " || part.back() == " ") return false;
-        typLength += &part != &name ? part.size() : 0;
+    std::size_t typLength = 0;
+    for (const std::string& part : parts) {
+        Characters chars = characters(part);
+        bool name = &part == &parts.back();
+        typLength += name ? 0 : chars.size() + (&part != &parts[0]);
+        if (chars.empty() || chars.size() > 255 || chars.front() == " " || chars.back() == " ") return false;
+        if ((name ? exeText : typText).find(part) == std::string::npos) return false;
     }
-    return typLength <= 255 && std::none_of(name.begin(), name.end(), [](std::string_view c) {
-               return c.size() == 1 &&
-                      (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr);
-           });
+    for (std::string_view c : characters(parts.back())) {
+        if (c.size() == 1 &&
+            (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr))
+            return false;
+    }
+    return parts.size() >= 2 && parts.size() <= 31 && typLength <= 255;
 }
 
 void checkTranslation(const std::uint8_t* data, std::size_t size) {
-    LeftOutLines leftOut;
-    std::string file = translate(data, size, leftOut);
-    bool utf16 = size >= 2 && ((data[0] == 0xff && data[1] == 0xfe) || (data[0] == 0xfe && data[1] == 0xff));
-    check(utf16 != !file.empty(), "a list is refused exactly when it starts with a UTF-16 mark");
-    if (file.empty()) return;
-    check(file.rfind("REGEDIT4\n", 0) == 0, "the file starts with REGEDIT4 and a line end");
-    check(file.back() == '\n', "the file ends with a line break");
-    check(file.find('\0') == std::string::npos, "the file holds no NUL byte");
-
-    std::vector<std::string> lines;  // after REGEDIT4, without their line breaks
-    for (std::size_t start = 9; start < file.size(); start = file.find('\n', start) + 1) {
-        lines.push_back(file.substr(start, file.find('\n', start) - start));
+    // The list as the reader gives it: which lines must go in or be noted
+    // ('a': all but blank and empty lines, comments, Name, Typ and Date
+    // lines; a line of half a character counts), and the text of its Typ
+    // and Exe lines, which every key is made of.
+    std::string kinds, typText, exeText;
+    ProfileList list = open(data, size);
+    bool utf16 = !startProfileList(list);
+    QString line;
+    bool blank;
+    while (!utf16 && readProfileLine(list, line, blank) == ReadResult::Line) {
+        bool cut = cutLoneLeadByte(line);
+        std::string_view key = splitKey(line);
+        bool silent = blank || (line.empty() && !cut) || line[0] == ';' || line[0] == '#';
+        kinds += key == "Typ" ? 'T' : silent || key == "Name" || key == "Date" ? '-' : 'a';
+        if (key == "Typ") (typText += line) += '\n';
+        if (key == "Exe") (exeText += line) += '\n';
     }
-    const std::string keyStart = std::string("[") + kPath + "\\";
-    char previous = 'R';  // the first character of the line before: R for REGEDIT4
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        Characters text = characters(line);
-        check(text.empty() || text.back().size() == 2 || !isLeadByte(line.back()),
+    std::fclose(list.file);
+    check(utf16 ==
+              (size >= 2 && (std::memcmp(data, "\xff\xfe", 2) == 0 || std::memcmp(data, "\xfe\xff", 2) == 0)),
+          "a list is refused exactly when it starts with a UTF-16 mark");
+    if (utf16) return;
+
+    list = open(data, size);
+    startProfileList(list);
+    char* bytes = nullptr;
+    std::size_t length = 0;
+    std::FILE* update = open_memstream(&bytes, &length);
+    LeftOutLines leftOut;
+    check(writeUpdateFile(list, update, line, kSettingsKey, leftOut) == WriteOutcome::Complete,
+          "a list in memory reads whole");
+    std::fclose(update);
+    std::fclose(list.file);
+    std::string file(bytes, length);
+    std::free(bytes);
+
+    check(file.rfind("REGEDIT4\n", 0) == 0 && file.back() == '\n' && file.find('\0') == std::string::npos,
+          "the file starts with REGEDIT4 and a line end, ends with a line break and holds no NUL");
+    const std::string keyStart = std::string("[") + kSettingsKey + "\\";
+    std::string name;         // of the game whose comment came last
+    char previous = 'R';      // the first character of the line before: R for REGEDIT4
+    std::size_t written = 0;  // value lines, the UIDummyName line of each key among them
+    for (std::size_t start = 9, end; start < file.size(); start = end + 1) {
+        end = file.find('\n', start);
+        std::string_view text(file.data() + start, end - start);
+        Characters chars = characters(text);
+        check(chars.empty() || chars.back().size() == 2 || !isLeadByte(text.back()),
               "every line ends between two characters");
-        char first = line.empty() ? '\0' : line[0];
+        char first = text.empty() ? '\0' : text[0];
+        std::string data;
+        bool assigns = (first == '"' || first == '@') && assignment(chars, data);
+        check(previous != '[' || (assigns && text.rfind("\"UIDummyName\"=", 0) == 0 && data == name),
+              "each key starts with its game's name");
         if (first == '[') {
-            check(line.rfind(keyStart, 0) == 0, "every key lies below the settings key");
-            check(ownKey(Characters(text.begin() + keyStart.size(), text.end())),
-                  "each game has a key of its own below its Typ");
-            check(i + 1 < lines.size() && lines[i + 1].rfind(kDummy, 0) == 0,
-                  "each key starts with the game's name");
+            check(text.rfind(keyStart, 0) == 0 && text.back() == ']',
+                  "every key lies below the settings key");
+            check(ownKey(characters(text.substr(keyStart.size(), text.size() - keyStart.size() - 1)), typText,
+                         exeText),
+                  "each game has a key of its own below its Typ, made of its Typ and Exe lines");
         } else if (first == '"' || first == '@') {
             check(previous == '[' || previous == '"' || previous == '@',
                   "values only ever go into an open key");
-            check(assignment(text),
-                  "every value is one string assignment that the editor reads and the registry holds");
+            check(assigns, "every value is one string assignment that the registry holds");
+            ++written;
         } else {
-            check(first == '\0' || first == ';', "every other line is empty or a game's comment");
+            check(first == '\0' || text.rfind("; ", 0) == 0, "every other line is empty or a game's comment");
+            if (first == ';') name = text.substr(2);
         }
         previous = first;
     }
+    check(previous != '[', "each key starts with its game's name");
 
     // A line that must be accounted for is written (as a key header with its
     // UIDummyName line, or a value line) or noted, never both.
     if (leftOut.count() > LeftOutLines::kShown) return;  // the notes at hand are not all
-    std::string kinds = lineKinds(data, size);
     std::size_t notedOthers = 0;
     for (const LeftOutLines::Note& note : leftOut) {
         char kind = note.number <= kinds.size() ? kinds[note.number - 1] : '\0';
@@ -210,8 +203,6 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
         check(kind == (typ ? 'T' : 'a'), "a line noted is one to account for");
         notedOthers += kind == 'a';
     }
-    std::size_t written = std::count_if(
-        lines.begin(), lines.end(), [](const std::string& line) { return line[0] == '"' || line[0] == '@'; });
     check(notedOthers + written == static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), 'a')),
           "every line to account for is either written or noted");
 }
