@@ -17,8 +17,7 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// game is open. Every line ends between two characters of the ANSI code page.
 /// Notes in `leftOut` each line that puts nothing into the file, but for blank
 /// and empty lines, comments (starting with ';' or '#'), and Name and Date
-/// lines. Stops at the
-/// first read or write error and says which it was; the caller closes both
-/// files.
+/// lines. Stops at the first read or write error and says which it was; the
+/// caller closes both files.
 WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line,
                              const QString& settingsKeyPath, LeftOutLines& leftOut);

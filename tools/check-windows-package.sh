@@ -5,13 +5,13 @@
 #   and its profsync.exe is a 32-bit Windows program;
 # - the program imports (at load time, or delay-loaded on its first call;
 #   tools/delay-imports.py finds those) only from KERNEL32, ADVAPI32 and
-#   msvcrt, only
-#   functions that 32-bit Windows XP exports (windows-xp-exports/), and from
-#   KERNEL32 only functions that Windows 95 exports by name as well, the floor
-#   for 98 and ME (windows-95-exports/), and no function whose name ends in W
-#   but those listed below: 95, 98 and ME export most of them as stubs that
-#   fail. From ADVAPI32 it takes only the three registry functions, which
-#   Windows 95 has. For msvcrt.dll of Windows 98 there is no list here;
+#   msvcrt, only functions that 32-bit Windows XP exports
+#   (windows-xp-exports/), from KERNEL32 only functions that Windows 95
+#   exports by name as well, the floor for 98 and ME (windows-95-exports/),
+#   and no function whose name ends in W but those listed below: 95, 98 and
+#   ME export most of them as stubs that fail. From ADVAPI32 it takes only
+#   the three registry functions, which Windows 95 has. For msvcrt.dll of
+#   Windows 98 there is no list here;
 # - its PE header asks for subsystem version 4.0 at most;
 # - its code holds only instructions the Pentium II has, on no register it
 #   lacks (pentium-ii-instructions.txt): no SSE or later in any form, no
