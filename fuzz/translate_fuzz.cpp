@@ -47,18 +47,12 @@ void check(bool holds, const char* what) {
 
 const char kSettingsKey[] = "HKEY_LOCAL_MACHINE\\Drv\\KYRO\\Game Settings";
 
-ProfileList open(const std::uint8_t* data, std::size_t size) {
-    // fmemopen may refuse an empty buffer; an empty file reads the same.
-    return {size > 0 ? fmemopen(const_cast<std::uint8_t*>(data), size, "r") : std::tmpfile(), false};
-}
-
 // A text as the registry editor reads it: characters of the code page.
 using Characters = std::vector<std::string_view>;
 Characters characters(std::string_view text) {
     Characters result;
-    for (std::size_t i = 0, n; i < text.size(); i += n) {
-        n = isLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
-        result.push_back(text.substr(i, n));
+    for (std::size_t i = 0; i < text.size(); i += result.back().size()) {
+        result.push_back(text.substr(i, isLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1));
     }
     return result;
 }
@@ -74,9 +68,7 @@ bool unquote(const Characters& line, std::size_t& i, std::string& text) {
         if (escape && (i == line.size() || (line[i] != "\\" && line[i] != "\""))) return false;
         text += line[i];
     }
-    if (i == line.size()) return false;  // no closing quote
-    ++i;
-    return true;
+    return i++ < line.size();  // past the closing quote, when there is one
 }
 
 // ("name" | @) [blank] = [blank] "data" [blank ; comment]: one string
@@ -95,9 +87,10 @@ bool assignment(const Characters& line, std::string& data) {
 
 // The key below the settings key, <Typ>\<file name>: a Typ of 1 to 30 parts
 // and at most 255 characters, each part one the list's Typ lines hold, then
-// a file name that an Exe line holds, without any of "*<>?| or a control
-// character. No part empty (the editor would fold it into the key above),
-// over 255 characters or with a blank at either end.
+// a file name that an Exe line holds, with an extension and without any of
+// "*<>?| or a control character. No part empty (the editor would fold it
+// into the key above), over 255 characters, with a blank at either end, or
+// holding a comment or a list (" ;", " #", ", ").
 bool ownKey(const Characters& key, const std::string& typText, const std::string& exeText) {
     std::vector<std::string> parts(1);
     for (std::string_view c : key) {
@@ -111,11 +104,15 @@ bool ownKey(const Characters& key, const std::string& typText, const std::string
         typLength += name ? 0 : chars.size() + (&part != &parts[0]);
         if (chars.empty() || chars.size() > 255 || chars.front() == " " || chars.back() == " ") return false;
         if ((name ? exeText : typText).find(part) == std::string::npos) return false;
-    }
-    for (std::string_view c : characters(parts.back())) {
-        if (c.size() == 1 &&
-            (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]) != nullptr))
-            return false;
+        bool dot = std::find(chars.begin() + 1, chars.end(), ".") != chars.end();
+        if (name && (!dot || chars.back() == ".")) return false;  // a program's name has an extension
+        for (std::size_t i = 0; i < chars.size(); ++i) {
+            std::string_view c = chars[i], before = i > 0 ? chars[i - 1] : "";
+            bool odd =
+                c.size() == 1 && (static_cast<unsigned char>(c[0]) < 0x20 || std::strchr("\"*<>?|", c[0]));
+            if ((name && odd) || (before == " " && (c == ";" || c == "#")) || (before == "," && c == " "))
+                return false;
+        }
     }
     return parts.size() >= 2 && parts.size() <= 31 && typLength <= 255;
 }
@@ -123,10 +120,11 @@ bool ownKey(const Characters& key, const std::string& typText, const std::string
 void checkTranslation(const std::uint8_t* data, std::size_t size) {
     // The list as the reader gives it: which lines must go in or be noted
     // ('a': all but blank and empty lines, comments, Name, Typ and Date
-    // lines; a line of half a character counts), and the text of its Typ
-    // and Exe lines, which every key is made of.
+    // lines; a line of half a character counts; 'N' and 'T' for Name and
+    // Typ lines, which may be noted), and the text of its Typ and Exe lines,
+    // which every key is made of.
     std::string kinds, typText, exeText;
-    ProfileList list = open(data, size);
+    ProfileList list{fmemopen(const_cast<std::uint8_t*>(data), size, "r"), false};
     bool utf16 = !startProfileList(list);
     QString line;
     bool blank;
@@ -134,7 +132,7 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
         bool cut = cutLoneLeadByte(line);
         std::string_view key = splitKey(line);
         bool silent = blank || (line.empty() && !cut) || line[0] == ';' || line[0] == '#';
-        kinds += key == "Typ" ? 'T' : silent || key == "Name" || key == "Date" ? '-' : 'a';
+        kinds += key == "Typ" ? 'T' : key == "Name" ? 'N' : silent || key == "Date" ? '-' : 'a';
         if (key == "Typ") (typText += line) += '\n';
         if (key == "Exe") (exeText += line) += '\n';
     }
@@ -144,25 +142,25 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
           "a list is refused exactly when it starts with a UTF-16 mark");
     if (utf16) return;
 
-    list = open(data, size);
+    list.file = fmemopen(const_cast<std::uint8_t*>(data), size, "r");
     startProfileList(list);
-    char* bytes = nullptr;
+    char* written = nullptr;
     std::size_t length = 0;
-    std::FILE* update = open_memstream(&bytes, &length);
+    std::FILE* update = open_memstream(&written, &length);
     LeftOutLines leftOut;
     check(writeUpdateFile(list, update, line, kSettingsKey, leftOut) == WriteOutcome::Complete,
           "a list in memory reads whole");
     std::fclose(update);
     std::fclose(list.file);
-    std::string file(bytes, length);
-    std::free(bytes);
+    std::string file(written, length);
+    std::free(written);
 
     check(file.rfind("REGEDIT4\n", 0) == 0 && file.back() == '\n' && file.find('\0') == std::string::npos,
           "the file starts with REGEDIT4 and a line end, ends with a line break and holds no NUL");
     const std::string keyStart = std::string("[") + kSettingsKey + "\\";
-    std::string name;         // of the game whose comment came last
-    char previous = 'R';      // the first character of the line before: R for REGEDIT4
-    std::size_t written = 0;  // value lines, the UIDummyName line of each key among them
+    std::string name;        // of the game whose comment came last
+    char previous = 'R';     // the first character of the line before: R for REGEDIT4
+    std::size_t values = 0;  // lines written, the UIDummyName line of each key among them
     for (std::size_t start = 9, end; start < file.size(); start = end + 1) {
         end = file.find('\n', start);
         std::string_view text(file.data() + start, end - start);
@@ -184,7 +182,7 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
             check(previous == '[' || previous == '"' || previous == '@',
                   "values only ever go into an open key");
             check(assigns, "every value is one string assignment that the registry holds");
-            ++written;
+            ++values;
         } else {
             check(first == '\0' || text.rfind("; ", 0) == 0, "every other line is empty or a game's comment");
             if (first == ';') name = text.substr(2);
@@ -200,10 +198,13 @@ void checkTranslation(const std::uint8_t* data, std::size_t size) {
     for (const LeftOutLines::Note& note : leftOut) {
         char kind = note.number <= kinds.size() ? kinds[note.number - 1] : '\0';
         bool typ = note.reason == LeftOutReason::TypeUnused || note.reason == LeftOutReason::TypeTooLong;
-        check(kind == (typ ? 'T' : 'a'), "a line noted is one to account for");
+        check(kind == 'a'   ? !typ
+              : kind == 'T' ? typ || note.reason == LeftOutReason::CommentOrList
+                            : kind == 'N' && note.reason == LeftOutReason::GameNameTooLong,
+              "a line noted is one to account for, for a reason of its kind");
         notedOthers += kind == 'a';
     }
-    check(notedOthers + written == static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), 'a')),
+    check(notedOthers + values == static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), 'a')),
           "every line to account for is either written or noted");
 }
 

@@ -14,9 +14,11 @@ const char* reasonText(LeftOutReason reason) {
         case LeftOutReason::Unknown: return "unknown line";
         case LeftOutReason::ValueColon: return "value holds a colon";
         case LeftOutReason::ValueNotWhole: return "not one whole value";
-        case LeftOutReason::NameTooLong: return "value name over 255 characters";
-        case LeftOutReason::DataTooLong: return "value data over 16,300 bytes";
+        case LeftOutReason::ValueNameTooLong: return "value name over 255 characters";
+        case LeftOutReason::ValueDataTooLong: return "value data over 16,300 bytes";
         case LeftOutReason::NoKeyOpen: return "no key open for it";
+        case LeftOutReason::GameNameTooLong: return "game name over 16,300 bytes";
+        case LeftOutReason::CommentOrList: return "takes no comment or list";
         case LeftOutReason::NoType: return "game has no type";
         case LeftOutReason::NoFileName: return "not a program file name";
         case LeftOutReason::TypeTooLong: return "Typ over 255 characters or 30 parts";
@@ -54,17 +56,19 @@ void LeftOutLines::note(unsigned long number, LeftOutReason reason, const char* 
 }
 
 void LeftOutLines::print() const {
-    if (count_ == 0) return;
-    std::puts("Lines left out of the Update-File (README.txt says why):");
-    for (const Note& note : *this) {
-        char start[kConsoleWidth + 1];
-        int room = kConsoleWidth -
-                   std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number, reasonText(note.reason));
-        std::size_t length = std::strlen(note.text);
-        bool whole = !note.cut && length <= static_cast<std::size_t>(room);
-        if (!whole) length = bytesFitting(note.text, static_cast<std::size_t>(room) - 3);
-        std::printf("%s%.*s%s\n", start, static_cast<int>(length), note.text, whole ? "" : "...");
+    if (count_ > 0) {
+        std::puts("Lines left out of the Update-File (README.txt says why):");
+        for (const Note& note : *this) {
+            char start[kConsoleWidth + 1];
+            int room = kConsoleWidth - std::snprintf(start, sizeof start, "Line %lu, %s: ", note.number,
+                                                     reasonText(note.reason));
+            std::size_t length = std::strlen(note.text);
+            bool whole = !note.cut && length <= static_cast<std::size_t>(room);
+            if (!whole) length = bytesFitting(note.text, static_cast<std::size_t>(room) - 3);
+            std::printf("%s%.*s%s\n", start, static_cast<int>(length), note.text, whole ? "" : "...");
+        }
+        if (count_ > static_cast<unsigned long>(kept_)) std::printf("and %lu more.\n", count_ - kept_);
+        std::puts("");
     }
-    if (count_ > static_cast<unsigned long>(kept_)) std::printf("and %lu more.\n", count_ - kept_);
-    std::puts("");
+    if (!keyWritten_) std::puts("Nothing in kyro.txt makes a key to import (README.txt says why).\n");
 }

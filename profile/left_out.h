@@ -2,22 +2,24 @@
 
 /// Why a line of the list puts nothing into the update file.
 enum class LeftOutReason {
-    Unknown,        // no Name, Typ, Exe or Date line, no value line, no comment
-    ValueColon,     // a value line with a colon
-    ValueNotWhole,  // a value line the registry editor would not read whole
-    NameTooLong,    // a value line whose name is longer than the registry holds
-    DataTooLong,    // a value line whose data is longer than the registry holds
-    NoKeyOpen,      // a value line while no key of its game is open
-    NoType,         // an Exe line in a game without a type
-    NoFileName,     // an Exe line that names no program file: nothing, too long, a character no name holds
-    TypeTooLong,    // a Typ line whose path is longer or deeper than the registry takes
-    TypeUnused,     // a Typ line that no Exe line of its game opened a key with
+    Unknown,           // no Name, Typ, Exe or Date line, no value line, no comment
+    ValueColon,        // a value line with a colon
+    ValueNotWhole,     // a value line the registry editor would not read whole
+    ValueNameTooLong,  // a value line whose name is longer than the registry holds
+    ValueDataTooLong,  // a value line whose data is longer than the registry holds
+    NoKeyOpen,         // a value line while no key of its game is open
+    GameNameTooLong,   // a Name line longer than "UIDummyName" holds, and the Exe lines of its game
+    CommentOrList,     // a Typ or Exe line with a comment or a list after its name
+    NoType,            // an Exe line in a game without a type
+    NoFileName,        // an Exe line that names no program file: nothing, too long, a character no name holds
+    TypeTooLong,       // a Typ line whose path is longer or deeper than the registry takes
+    TypeUnused,        // a Typ line that no Exe line of its game opened a key with
 };
 
 /// The lines of the list that put nothing into the update file, as the
 /// console reports them: the first kShown by line number, each with its
-/// reason and the start of its text, and how many there were. Its size does
-/// not grow with the list.
+/// reason and the start of its text, and how many there were; and whether
+/// the file holds a key at all. Its size does not grow with the list.
 class LeftOutLines {
 public:
     static constexpr int kShown = 10;
@@ -26,11 +28,15 @@ public:
     /// text is `text`. Lines may be noted out of order.
     void note(unsigned long number, LeftOutReason reason, const char* text);
 
+    /// Tells that the update file holds a key.
+    void noteKey() { keyWritten_ = true; }
+
     unsigned long count() const { return count_; }
 
     /// Prints the report on standard output: a heading, one line for each
-    /// line kept, how many more there were, and an empty line; no console
-    /// line longer than 79 bytes. Nothing when no line was noted.
+    /// line kept, how many more there were, and an empty line, when a line
+    /// was noted; then, when the file holds no key, a line that says so and
+    /// an empty line. No console line is longer than 79 bytes.
     void print() const;
 
     struct Note {
@@ -46,4 +52,5 @@ private:
     Note notes_[kShown];
     int kept_ = 0;
     unsigned long count_ = 0;
+    bool keyWritten_ = false;
 };

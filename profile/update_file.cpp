@@ -92,19 +92,33 @@ std::optional<LeftOutReason> valueLineFault(const char* line, std::string_view k
     if (line[key.size()] == ':') return LeftOutReason::ValueColon;
     std::size_t nameCharacters, dataBytes;
     if (!isValueAssignment(line, nameCharacters, dataBytes)) return LeftOutReason::ValueNotWhole;
-    if (nameCharacters > kValueNameLimit) return LeftOutReason::NameTooLong;
-    if (dataBytes > kValueDataLimit) return LeftOutReason::DataTooLong;
+    if (nameCharacters > kValueNameLimit) return LeftOutReason::ValueNameTooLong;
+    if (dataBytes > kValueDataLimit) return LeftOutReason::ValueDataTooLong;
     return std::nullopt;
 }
 
-// Sets `type` to a Typ line's value as the key path it names below the
-// settings key: its parts with one backslash between two, none empty (the
-// editor would fold an empty part into the key above it), none with a blank
-// at either end; empty when no part is left. Returns whether the path fits
-// the registry: false, with `type` empty, when it is longer than a key's
-// name may be, or, with the file name below it, deeper than Windows makes
-// keys in one go.
-bool typeFits(const char* value, QString& type) {
+// Whether a Typ or Exe line's value holds a comment or a list, where a
+// user meant one name: it starts with ';' or '#', or holds a blank followed
+// by one of them, or a comma followed by a blank.
+bool holdsCommentOrList(const char* value) {
+    char before = ' ';  // the character before p when it is one byte; a blank before the first
+    for (const char* p = value; *p != '\0'; p = nextChar(p)) {
+        if ((before == ' ' && (*p == ';' || *p == '#')) || (before == ',' && *p == ' ')) return true;
+        before = charLength(p) == 1 ? *p : '\0';
+    }
+    return false;
+}
+
+// Why a Typ line's value gives its game no type; nothing when it does, and
+// then `type` is the key path it names below the settings key: its parts
+// with one backslash between two, none empty (the editor would fold an empty
+// part into the key above it), none with a blank at either end; empty when
+// no part is left. It gives none when it holds a comment or a list, or when
+// the path is longer than a key's name may be, or, with the file name below
+// it, deeper than Windows makes keys in one go.
+std::optional<LeftOutReason> typeLineFault(const char* value, QString& type) {
+    type = "";
+    if (holdsCommentOrList(value)) return LeftOutReason::CommentOrList;
     char path[2 * kKeyNameLimit + 1];  // its characters take up to two bytes each
     std::size_t length = 0;            // bytes in the path so far
     std::size_t characters = 0;
@@ -131,10 +145,10 @@ bool typeFits(const char* value, QString& type) {
         partOpen = true;
         blankPending = false;
     }
-    bool fits = characters <= kKeyNameLimit && parts < kNewKeyLevels;
-    path[fits ? length : 0] = '\0';
+    if (characters > kKeyNameLimit || parts >= kNewKeyLevels) return LeftOutReason::TypeTooLong;
+    path[length] = '\0';
     type = path;
-    return fits;
+    return std::nullopt;
 }
 
 // Whether a file name may hold the one-byte character `c`: Windows allows
@@ -145,11 +159,12 @@ bool allowedInFileName(char c) {
 
 // The program's file name that an Exe line's value names its key by: the
 // text after its last '\', '/' or ':', less the blanks at its ends and the
-// '\' and '/' at the value's end. Empty when that leaves nothing, more than
-// a file name may hold, or a character that no Windows file name holds:
-// '"', '*', '<', '>', '?', '|' or a control character (such as a value typed
-// onto the Exe line, or a character the list's UTF-8 had and the code page
-// lacks): no such program can exist.
+// '\' and '/' at the value's end. Empty when that is no name a Windows
+// program can have: nothing, more than a file name may hold, a name without
+// an extension (no dot after its first character, or one at its end, which
+// Windows drops), or with '"', '*', '<', '>', '?', '|' or a control
+// character (such as a value typed onto the Exe line, or a character the
+// list's UTF-8 had and the code page lacks).
 std::string_view fileName(const char* value) {
     const char* afterSeparator = value;
     const char* start = value;  // the name's: after the last separator before its last character
@@ -162,11 +177,17 @@ std::string_view fileName(const char* value) {
     }
     if (start < end && *start == ' ') ++start;  // a line holds no two blanks in a row
     std::size_t characters = 0;
+    bool dot = false;  // after the name's first character
+    const char* last = start;
     for (const char* p = start; p < end; p = nextChar(p)) {
         if (!allowedInFileName(*p)) return std::string_view();
+        dot = dot || (p != start && *p == '.');
+        last = p;
         ++characters;
     }
-    return characters <= kKeyNameLimit ? std::string_view(start, end - start) : std::string_view();
+    bool extension = dot && *last != '.';
+    return extension && characters <= kKeyNameLimit ? std::string_view(start, end - start)
+                                                    : std::string_view();
 }
 
 }  // namespace
@@ -174,6 +195,7 @@ std::string_view fileName(const char* value) {
 WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line,
                              const QString& settingsKeyPath, LeftOutLines& leftOut) {
     QString currentName;          // the game runs from its Name line to the next
+    bool nameFits = true;         // in "UIDummyName"; a game whose name does not writes nothing
     QString currentTyp;           // empty: the game has no type yet
     bool keyOpen = false;         // a key of the game is open for its values
     bool afterComment = false;    // the game's comment line is the last line written
@@ -200,30 +222,41 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
         }
         std::string_view key = splitKey(line);
         char first = line.c_str()[0];
-        if (key == "Name") {
+        if (key == "Name") {  // a new game, written as a comment when the registry holds its name
             noteUnusedTyp();
             currentName = splitValue(line);
+            nameFits = std::strlen(currentName) <= kValueDataLimit;
             currentTyp = "";
+            keyOpen = false;
+            afterComment = nameFits;
+            if (!nameFits) {
+                leftOut.note(number, LeftOutReason::GameNameTooLong, line);
+                continue;
+            }
             std::fputs("\n; ", update);
             std::fputs(currentName, update);
             std::putc('\n', update);
-            keyOpen = false;
-            afterComment = true;
-        } else if (key == "Typ") {
+        } else if (key == "Typ") {  // the game's type, below which its Exe lines make keys
             noteUnusedTyp();
-            if (typeFits(splitValue(line), currentTyp)) {
+            keyOpen = false;
+            std::optional<LeftOutReason> fault = typeLineFault(splitValue(line), currentTyp);
+            if (fault) {
+                leftOut.note(number, *fault, line);
+            } else {
                 typLine = line.c_str();
                 typNumber = number;
-            } else {
-                leftOut.note(number, LeftOutReason::TypeTooLong, line);
             }
-            keyOpen = false;
-        } else if (key == "Exe") {
-            std::string_view exe = fileName(splitValue(line));
-            bool typed = !currentTyp.empty();
-            keyOpen = typed && !exe.empty();
-            if (!keyOpen) {
-                leftOut.note(number, typed ? LeftOutReason::NoFileName : LeftOutReason::NoType, line);
+        } else if (key == "Exe") {  // a key of the game below its type, named by the program's file
+            const char* value = splitValue(line);
+            std::string_view exe = fileName(value);
+            std::optional<LeftOutReason> fault = holdsCommentOrList(value) ? LeftOutReason::CommentOrList
+                                                 : !nameFits               ? LeftOutReason::GameNameTooLong
+                                                 : currentTyp.empty()      ? LeftOutReason::NoType
+                                                 : exe.empty()             ? LeftOutReason::NoFileName
+                                                                           : std::optional<LeftOutReason>();
+            keyOpen = !fault;
+            if (fault) {
+                leftOut.note(number, *fault, line);
                 continue;
             }
             typNumber = 0;
@@ -237,6 +270,7 @@ WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line
             putQuoted(update, currentName);
             std::fputs("\"\n", update);
             afterComment = false;
+            leftOut.noteKey();
         } else if (key == "Date" || first == '\0' || first == ';' || first == '#') {
             // the list's date, an empty line, a comment: nothing to write, nothing to say
         } else if (first == '"' || first == '@') {  // a value, for the key that is open
