@@ -101,6 +101,8 @@ std::optional<LeftOutReason> valueLineFault(const char* line, std::string_view k
 // user meant one name: it starts with ';' or '#', or holds a blank followed
 // by one of them, or a comma followed by a blank.
 bool holdsCommentOrList(const char* value) {
+    // The usual value holds none of these bytes: nothing to walk.
+    if (std::strpbrk(value, ";#,") == nullptr) return false;
     char before = ' ';  // the character before p when it is one byte; a blank before the first
     for (const char* p = value; *p != '\0'; p = nextChar(p)) {
         if ((before == ' ' && (*p == ';' || *p == '#')) || (before == ',' && *p == ' ')) return true;
@@ -117,8 +119,10 @@ bool holdsCommentOrList(const char* value) {
 // the path is longer than a key's name may be, or, with the file name below
 // it, deeper than Windows makes keys in one go.
 std::optional<LeftOutReason> typeLineFault(const char* value, QString& type) {
-    type = "";
-    if (holdsCommentOrList(value)) return LeftOutReason::CommentOrList;
+    if (holdsCommentOrList(value)) {
+        type = "";
+        return LeftOutReason::CommentOrList;
+    }
     char path[2 * kKeyNameLimit + 1];  // its characters take up to two bytes each
     std::size_t length = 0;            // bytes in the path so far
     std::size_t characters = 0;
@@ -145,16 +149,18 @@ std::optional<LeftOutReason> typeLineFault(const char* value, QString& type) {
         partOpen = true;
         blankPending = false;
     }
-    if (characters > kKeyNameLimit || parts >= kNewKeyLevels) return LeftOutReason::TypeTooLong;
-    path[length] = '\0';
+    std::optional<LeftOutReason> fault;
+    if (characters > kKeyNameLimit || parts >= kNewKeyLevels) fault = LeftOutReason::TypeTooLong;
+    path[fault ? 0 : length] = '\0';
     type = path;
-    return std::nullopt;
+    return fault;
 }
 
 // Whether a file name may hold the one-byte character `c`: Windows allows
 // none of these, beside the separators '\', '/' and ':'.
 bool allowedInFileName(char c) {
-    return static_cast<unsigned char>(c) >= 0x20 && std::strchr("\"*<>?|", c) == nullptr;
+    return static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '*' && c != '<' && c != '>' &&
+           c != '?' && c != '|';
 }
 
 // The program's file name that an Exe line's value names its key by: the
@@ -177,15 +183,14 @@ std::string_view fileName(const char* value) {
     }
     if (start < end && *start == ' ') ++start;  // a line holds no two blanks in a row
     std::size_t characters = 0;
-    bool dot = false;  // after the name's first character
-    const char* last = start;
+    const char* lastDot = nullptr;
     for (const char* p = start; p < end; p = nextChar(p)) {
         if (!allowedInFileName(*p)) return std::string_view();
-        dot = dot || (p != start && *p == '.');
-        last = p;
+        if (*p == '.') lastDot = p;
         ++characters;
     }
-    bool extension = dot && *last != '.';
+    // A dot after the name's first character, and none at its end: Windows drops that one.
+    bool extension = lastDot != nullptr && lastDot != start && lastDot + 1 != end;
     return extension && characters <= kKeyNameLimit ? std::string_view(start, end - start)
                                                     : std::string_view();
 }
