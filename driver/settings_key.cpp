@@ -39,12 +39,13 @@ DriverRecord readDriverRecord(char* buffer) {
     //
     // Control bytes go by bytes: a walk by characters would take a line
     // break after a lead byte into that character.
-    for (const char* c = buffer; *c != '\0'; ++c) {
-        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) return DriverRecord::Unreadable;
+    const char* end = buffer;
+    for (; *end != '\0'; ++end) {
+        if (static_cast<unsigned char>(*end) < 0x20 || *end == 0x7f) return DriverRecord::Unreadable;
     }
     bool partEmpty = true;      // the last part of the path so far
     const char* last = buffer;  // where the last character starts
-    for (const char* c = buffer; *c != '\0'; c = nextChar(c)) {
+    for (const char* c = buffer; c < end; c = nextChar(c)) {
         if (*c == '\\' && partEmpty) return DriverRecord::Unreadable;
         partEmpty = *c == '\\';
         last = c;
