@@ -39,7 +39,7 @@ inline int getcUnlocked(std::FILE* file) { return getc_unlocked(file); }
 /// The bytes of the character at `p`: two for a lead byte with a byte after
 /// it, else one. ASCII never asks the code page.
 inline std::size_t charLength(const char* p) {
-    return static_cast<unsigned char>(*p) >= 0x80 && isLeadByte(*p) && p[0] != '\0' ? 2 : 1;
+    return static_cast<unsigned char>(*p) >= 0x80 && isLeadByte(*p) && p[1] != '\0' ? 2 : 1;
 }
 
 /// Where the character after the one at `p` starts.
