@@ -43,7 +43,7 @@ void putQuoted(std::FILE* out, const char* text) {
 // `characters` and `bytes` count the text once its escapes are read.
 const char* skipQuoted(const char* p, std::size_t& characters, std::size_t& bytes) {
     characters = bytes = 0;
-    std::size_t n;
+    std::size_t n;  // the bytes of the character at p: counted once, as the value lines are many
     for (p = nextChar(p); *p != '"'; p += n) {
         if (*p == '\0') return nullptr;
         if (*p == '\\') {  // an escape: the character after it stands for itself
@@ -129,7 +129,7 @@ std::optional<LeftOutReason> typeLineFault(const char* value, QString& type) {
     std::size_t parts = 0;
     bool partOpen = false;      // a part has begun, and the next backslash ends it
     bool blankPending = false;  // a blank waits to go out before the part's next character
-    for (const char* p = value; *p != '\0' && characters <= kKeyNameLimit; p = nextChar(p)) {
+    for (const char* p = value; *p != '\0'; p = nextChar(p)) {
         if (*p == '\\') {  // the part ends, and a blank before it goes
             partOpen = blankPending = false;
             continue;
