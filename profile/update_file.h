@@ -16,8 +16,9 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// assignment that the registry holds as written, and only while a key of its
 /// game is open. Every line ends between two characters of the ANSI code page.
 /// Notes in `leftOut` each line that puts nothing into the file, but for blank
-/// and empty lines, comments (starting with ';' or '#'), and Name and Date
-/// lines. Stops at the first read or write error and says which it was; the
-/// caller closes both files.
+/// and empty lines, comments (starting with ';' or '#'), Date lines and Name
+/// lines whose name "UIDummyName" holds, and tells it when a key is written.
+/// Stops at the first read or write error and says which it was; the caller
+/// closes both files.
 WriteOutcome writeUpdateFile(ProfileList& list, std::FILE* update, QString& line,
                              const QString& settingsKeyPath, LeftOutLines& leftOut);
