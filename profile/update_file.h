@@ -11,7 +11,8 @@ enum class WriteOutcome { Complete, ReadFailed, WriteFailed };
 /// Second pass: translates the whole profile list into the REGEDIT4 update
 /// file, whole lines only: each game a comment, and a key
 /// `settingsKeyPath\<Typ>\<file name>` for each of its Exe lines once it has
-/// a type, holding its name and the value lines that follow it. A value line
+/// a type, holding its name and the value lines that follow it; nothing of a
+/// game whose name "UIDummyName" cannot hold. A value line
 /// goes in only when the registry editor reads it as one whole string
 /// assignment that the registry holds as written, and only while a key of its
 /// game is open. Every line ends between two characters of the ANSI code page.
